@@ -1,0 +1,161 @@
+#include "app/Link.h"
+
+#include <cassert>
+
+namespace brindle {
+
+namespace {
+constexpr std::uint8_t kCodeZx81Save = 32;
+constexpr std::uint8_t kCodeZx81Load = 10;
+constexpr std::uint8_t kCodeZx81Choose = 2;
+constexpr std::uint8_t kCodeZx80Load = 130;
+constexpr std::uint8_t kCodeZx80Save = 160;
+constexpr std::uint8_t kCodePrinter = 27;
+constexpr int kSettleMs = 10;
+}  // namespace
+
+Link::Link(LinkServices services, TransferOptions& options, DisplaySink& sink)
+    : services(services), options(options), sink_(sink) {}
+
+void Link::StartIdle() {
+    state.LinkBusy = 0;
+    state.PrintingFlag = false;
+    state.AbortFlag = false;
+    services.port.setDtr(true);
+}
+
+void Link::Abort() {
+    if (state.AbortFlag) return;
+    if (runs_ == 0) {
+        // Nothing is running that would clear the flag and raise DTR again, and a peer that
+        // honours DTR could never start the request that would: stay idle instead.
+        services.port.setDtr(true);
+        return;
+    }
+    state.AbortFlag = true;
+    services.port.setDtr(false);
+}
+
+void Link::PollLink(RequestBuffer& buffer) {
+    SerialPort& port = services.port;
+    port.setDtr(true);
+    services.clock.sleepMs(kSettleMs);
+    port.setDtr(false);
+    Bytes arrived = port.readAll();
+    buffer.insert(buffer.end(), arrived.begin(), arrived.end());
+}
+
+void Link::ProcessEvents() {
+    sink_.present(display);
+    services.pump.processEvents();
+}
+
+void Link::resetRequestState() {
+    state.NameReceived = false;
+    state.EndAddress = 0;
+    state.CurrentAddress = kZx81Start;
+    std::string filepath = display.filepath;
+    display = TransferDisplay{};
+    display.filepath = filepath;
+    state.FilePath = options.TransferDirectory;
+    state.FileFormat = options.Zx81Format;
+    state.FileFormat80 = options.Zx80Format;
+}
+
+void Link::LinkDispatcher(SerialEventKind kind) {
+    if (state.LinkBusy != 0) return;
+    SerialPort& port = services.port;
+    if (kind == SerialEventKind::FramingError) {
+        services.messages.show({"Framing Error", "Brindle", MessageIcon::None, {}});
+        return;
+    }
+    if (kind != SerialEventKind::BytesReceived && port.bytesWaiting() == 0) return;
+
+    port.setDtr(false);
+    services.clock.sleepMs(kSettleMs);
+    RequestBuffer buffer = port.readAll();
+    if (buffer.empty() || state.PrintingFlag) {
+        port.setDtr(true);
+        return;
+    }
+    port.setReceiveThreshold(0);
+    assert(handlers_ != nullptr);
+    ++runs_;
+
+    while (!buffer.empty()) {
+        const std::uint8_t code = buffer.front();
+        if (code != kCodePrinter) resetRequestState();
+        switch (code) {
+            case kCodeZx81Save:
+                state.LinkBusy = 2;
+                buffer.erase(buffer.begin());
+                display.status = "Receiving...";
+                handlers_->ReceiveZX81Program(buffer);
+                handlers_->RefreshOptionsWindow();
+                break;
+            case kCodeZx81Load:
+                state.LinkBusy = 1;
+                buffer.erase(buffer.begin());
+                display.status = "Load Req...";
+                handlers_->SendZX81Program(buffer, {}, state.FileFormat);
+                break;
+            case kCodeZx81Choose: {
+                state.LinkBusy = 1;
+                buffer.erase(buffer.begin());
+                display.status = "Load Req...";
+                std::string name = handlers_->ChooseZX81Program(buffer);
+                if (!buffer.empty()) handlers_->SendZX81Program(buffer, name, state.FileFormat);
+                break;
+            }
+            case kCodeZx80Load: {
+                state.CurrentAddress = kZx80Start;
+                state.LinkBusy = 1;
+                buffer.erase(buffer.begin());
+                display.status = "Load Req...";
+                std::string name = handlers_->ChooseZX80Program(true);
+                if (!name.empty()) handlers_->SendZX80Program(name);
+                break;
+            }
+            case kCodeZx80Save: {
+                state.CurrentAddress = kZx80Start;
+                state.LinkBusy = 2;
+                buffer.erase(buffer.begin());
+                display.status = "Receiving...";
+                std::string name = handlers_->ChooseZX80Program(false);
+                if (!name.empty()) {
+                    handlers_->ReceiveZX80Program(name, buffer);
+                    handlers_->RefreshOptionsWindow();
+                }
+                break;
+            }
+            case kCodePrinter:
+                buffer.erase(buffer.begin());
+                display.status = "Printing...";
+                sink_.present(display);
+                state.PrintingFlag = true;
+                handlers_->Printing(buffer);
+                state.PrintingFlag = false;
+                break;
+            default:
+                buffer.erase(buffer.begin());
+                break;
+        }
+    }
+    endRun();
+}
+
+void Link::endRun() {
+    SerialPort& port = services.port;
+    display.status.clear();
+    display.progressValue = 0;
+    state.LinkBusy = 0;
+    state.AbortFlag = false;
+    services.clock.sleepMs(kSettleMs);
+    port.readAll();
+    --runs_;
+    sink_.present(display);
+    port.setReceiveThreshold(1);
+    port.setDtr(true);
+}
+
+}  // namespace brindle

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/LinkTypes.h"
+#include "platform/SerialPort.h"
+#include "platform/System.h"
+
+namespace brindle {
+
+// The services a link and its handlers reach the world through.
+struct LinkServices {
+    SerialPort& port;
+    Clock& clock;
+    EventPump& pump;
+    MessageBoxes& messages;
+    FileDialogs& dialogs;
+};
+
+// The link dispatcher: takes every event of the serial port, reads the request, hands it to
+// its handler, and puts the link back into its idle state (DTR high, receive events on).
+class Link {
+public:
+    Link(LinkServices services, TransferOptions& options, DisplaySink& sink);
+
+    void setHandlers(RequestHandlers* handlers) { handlers_ = handlers; }
+
+    // One dispatcher run for one port event.
+    void LinkDispatcher(SerialEventKind kind);
+
+    // Reset: ask the running transfer to stop, and stop the peer.
+    void Abort();
+
+    // The idle state the program starts in: DTR high, nothing busy.
+    void StartIdle();
+
+    // One poll cycle of a handler: DTR high for 10 ms, then low, then take what waits.
+    void PollLink(RequestBuffer& buffer);
+
+    // Shows the display as it stands and lets pending user-interface events run.
+    void ProcessEvents();
+
+    LinkServices services;
+    TransferOptions& options;
+    LinkState state;
+    TransferDisplay display;
+
+private:
+    void resetRequestState();
+    void endRun();
+
+    DisplaySink& sink_;
+    RequestHandlers* handlers_ = nullptr;
+    int runs_ = 0;  // dispatcher runs under way (a nested one returns early)
+};
+
+}  // namespace brindle

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/SerialPort.h"
+#include "platform/System.h"
+
+namespace brindle {
+
+// The list of free serial ports (COM1 to COM20) and the port in use. The main window's port
+// list shows `entries` and `selected`; the port is opened and closed only here.
+class PortSelection {
+public:
+    static constexpr const char* kLineSettings = "9600,n,8,2";
+    static constexpr int kHighestPort = 20;
+
+    PortSelection(SerialPort& port, MessageBoxes& messages);
+
+    // Rebuilds the list: closes the port, probes every number, and selects again the entry that
+    // was shown, if it is still free.
+    void PortList();
+    // Chooses an entry of the list and opens its port.
+    void Select(int index);
+    // Selects the saved port if it is listed, else the first listed port.
+    void StartupChoice(const std::string& savedPort);
+
+    const std::vector<std::string>& entries() const { return entries_; }
+    int selected() const { return selected_; }
+    // The text the list shows: the selected entry, or empty.
+    std::string text() const;
+
+    // The port number of an entry: the numeric value of its text from the fourth character on.
+    static int PortNumberOf(const std::string& entry);
+
+private:
+    SerialPort& port_;
+    MessageBoxes& messages_;
+    std::vector<std::string> entries_;
+    int selected_ = -1;
+};
+
+}  // namespace brindle

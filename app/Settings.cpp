@@ -1,0 +1,148 @@
+#include "app/Settings.h"
+
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "platform/FileIo.h"
+
+namespace brindle {
+
+namespace {
+
+// Lines end at CR, CR LF or LF.
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    bool open = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            lines.push_back(line);
+            line.clear();
+            open = false;
+        } else {
+            line += c;
+            open = true;
+        }
+    }
+    if (open) lines.push_back(line);
+    return lines;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The leading number of text (blanks skipped): sign, digits, a fraction and an exponent.
+// Nothing when the text starts with no number.
+std::optional<double> leadingValue(const std::string& text, std::size_t* end = nullptr) {
+    std::string number;
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i])) ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
+    bool digits = false;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        number += text[i++];
+        digits = true;
+    }
+    if (i < text.size() && text[i] == '.') {
+        number += text[i++];
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            number += text[i++];
+            digits = true;
+        }
+    }
+    if (!digits) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) exponent += text[j++];
+        bool expDigits = false;
+        while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) {
+            exponent += text[j++];
+            expDigits = true;
+        }
+        if (expDigits) {
+            number += exponent;
+            i = j;
+        }
+    }
+    if (end != nullptr) *end = i;
+    return std::strtod(number.c_str(), nullptr);
+}
+
+}  // namespace
+
+int LeadingNumber(const std::string& line) {
+    const double value = leadingValue(line).value_or(0.0);
+    const double rounded = std::nearbyint(value);
+    if (!(rounded > std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+    if (!(rounded < std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    return static_cast<int>(rounded);
+}
+
+bool ReadBoolean(const std::string& line) {
+    std::string lower;
+    for (char c : line) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::size_t first = lower.find_first_not_of(" \t");
+    std::size_t last = lower.find_last_not_of(" \t");
+    const std::string trimmed =
+        first == std::string::npos ? "" : lower.substr(first, last - first + 1);
+    if (trimmed == "false") return false;
+    std::size_t end = 0;
+    const auto value = leadingValue(trimmed, &end);
+    if (value && end == trimmed.size()) return *value != 0.0;
+    return true;
+}
+
+Settings ParseSettings(const std::string& text, const std::string& programDirectory) {
+    Settings s;
+    s.TransferDirectory = programDirectory;
+    const std::vector<std::string> lines = splitLines(text);
+    auto line = [&](int n) -> const std::string* {
+        return static_cast<int>(lines.size()) >= n ? &lines[n - 1] : nullptr;
+    };
+    // An empty first line names no directory at all; the program's own one serves instead.
+    if (line(1) && !line(1)->empty()) s.TransferDirectory = *line(1);
+    // The mode is a check box: any number but 0 turns it on.
+    if (line(2)) s.PcFilePathMode = LeadingNumber(*line(2)) != 0 ? 1 : 0;
+    if (line(3)) s.OptionsVisible = ReadBoolean(*line(3));
+    if (line(4)) s.PrintoutVisible = ReadBoolean(*line(4));
+    if (line(5)) s.Zx81Format = *line(5);
+    if (line(6)) s.Zx80Format = *line(6);
+    if (line(7)) s.Port = *line(7);
+    if (s.Zx81Format != "P81" && s.Zx81Format != "P") s.Zx81Format = "P81";
+    if (s.Zx80Format != "O") s.Zx80Format = "O";
+    return s;
+}
+
+std::string FormatSettings(const Settings& s) {
+    const char* crlf = "\r\n";
+    auto boolean = [](bool b) { return b ? "True" : "False"; };
+    std::string text;
+    text += s.TransferDirectory + crlf;
+    text += " " + std::to_string(s.PcFilePathMode) + " " + crlf;
+    text += std::string(boolean(s.OptionsVisible)) + crlf;
+    text += std::string(boolean(s.PrintoutVisible)) + crlf;
+    text += s.Zx81Format + crlf;
+    text += s.Zx80Format + crlf;
+    text += s.Port + crlf;
+    return text;
+}
+
+Settings LoadSettings(const std::filesystem::path& file, const std::string& programDirectory) {
+    const auto bytes = ReadWholeFile(file);
+    if (!bytes) return ParseSettings({}, programDirectory);
+    return ParseSettings(std::string(bytes->begin(), bytes->end()), programDirectory);
+}
+
+void SaveSettings(const std::filesystem::path& file, const Settings& settings) {
+    const std::string text = FormatSettings(settings);
+    ReplaceFile(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+}  // namespace brindle

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace brindle {
+
+// The program's choices between runs, as kept in the seven-line settings file.
+struct Settings {
+    std::string TransferDirectory;
+    int PcFilePathMode = 0;
+    bool OptionsVisible = false;
+    bool PrintoutVisible = false;
+    std::string Zx81Format = "P81";
+    std::string Zx80Format = "O";
+    std::string Port;
+
+    bool operator==(const Settings&) const = default;
+};
+
+// The settings file's name in the program's own directory.
+constexpr const char* kSettingsFileName = "Brindle.ini";
+
+// Reads the file's text; missing lines keep their defaults (the transfer directory defaults to
+// programDirectory), and the two formats are checked against the values they may take.
+Settings ParseSettings(const std::string& text, const std::string& programDirectory);
+
+// The file's text: seven lines, each ended by CR LF.
+std::string FormatSettings(const Settings& settings);
+
+// The leading number of a line, blanks skipped, rounded to the nearest whole number; 0 when the
+// line starts with no number.
+int LeadingNumber(const std::string& line);
+
+// False for "False" in any letter case or a number equal to 0; true for anything else.
+bool ReadBoolean(const std::string& line);
+
+// Reads the settings file; all defaults when it is missing or unreadable.
+Settings LoadSettings(const std::filesystem::path& file, const std::string& programDirectory);
+
+// Writes the settings file beside the old one and puts it in place; failures are ignored, since
+// nothing may stop the program from ending.
+void SaveSettings(const std::filesystem::path& file, const Settings& settings);
+
+}  // namespace brindle

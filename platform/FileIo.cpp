@@ -1,0 +1,129 @@
+#include "platform/FileIo.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <system_error>
+
+namespace brindle {
+
+namespace {
+
+void fail(FileError* error, const std::string& description) {
+    if (error != nullptr) error->description = description;
+}
+
+std::string errnoText(const std::filesystem::path& path) {
+    return path.string() + ": " + std::strerror(errno);
+}
+
+// A name in the target's directory that no other file uses, hidden and clearly temporary.
+std::filesystem::path stagingPathFor(const std::filesystem::path& target) {
+    static std::mt19937_64 random{std::random_device{}()};
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
+    return target.parent_path() / ("." + target.filename().string() + suffix);
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path,
+                                                       FileError* error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        fail(error, path.string() + ": is a directory");
+        return std::nullopt;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        fail(error, errnoText(path));
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    const bool bad = std::ferror(f) != 0;
+    std::fclose(f);
+    if (bad) {
+        fail(error, path.string() + ": read error");
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool ReplaceFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
+                 FileError* error) {
+    StagedFile staged(path);
+    return staged.open(error) && staged.write(bytes, error) && staged.Commit(error);
+}
+
+StagedFile::StagedFile(std::filesystem::path target) : target_(std::move(target)) {}
+
+StagedFile::~StagedFile() {
+    Discard();
+}
+
+bool StagedFile::open(FileError* error) {
+    Discard();
+    staging_ = stagingPathFor(target_);
+    file_ = std::fopen(staging_.c_str(), "wbx");
+    if (file_ == nullptr) {
+        fail(error, errnoText(staging_));
+        staging_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool StagedFile::write(const std::uint8_t* data, std::size_t size, FileError* error) {
+    if (file_ == nullptr) {
+        fail(error, target_.string() + ": not open");
+        return false;
+    }
+    if (size > 0 && std::fwrite(data, 1, size, file_) != size) {
+        fail(error, errnoText(target_));
+        return false;
+    }
+    return true;
+}
+
+bool StagedFile::Commit(FileError* error) {
+    if (file_ == nullptr) {
+        fail(error, target_.string() + ": not open");
+        return false;
+    }
+    const bool flushed = std::fflush(file_) == 0;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!flushed || !closed) {
+        fail(error, errnoText(target_));
+        Discard();
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(staging_, target_, ec);
+    if (ec) {
+        fail(error, target_.string() + ": " + ec.message());
+        Discard();
+        return false;
+    }
+    staging_.clear();
+    return true;
+}
+
+void StagedFile::Discard() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!staging_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(staging_, ec);
+        staging_.clear();
+    }
+}
+
+}  // namespace brindle

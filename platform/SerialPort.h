@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace brindle {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// What a port event reports; everything that is neither data nor a framing error is Other
+// (line-state changes and the like).
+enum class SerialEventKind { BytesReceived, FramingError, Other };
+
+// Why the last open() failed, so that the port list can tell a user who lacks access how to
+// get it.
+enum class OpenFailure { None, NoSuchPort, InUse, PermissionDenied, Other };
+
+// The serial port as the link sees it: numbered ports 1 to 20, raw bytes, DTR as the only
+// signal to the peer, and events delivered on the user-interface thread.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    virtual void setPortNumber(int number) = 0;
+    virtual int portNumber() const = 0;
+    // The device behind a port number, for display; empty when there is none.
+    virtual std::string deviceName(int number) const = 0;
+
+    virtual bool open() = 0;
+    virtual OpenFailure lastOpenFailure() const = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Line settings as "baud,parity,data,stop", for example "9600,n,8,2".
+    virtual bool setSettings(const std::string& settings) = 0;
+
+    virtual int bytesWaiting() = 0;
+    // Everything waiting at this moment; empty when nothing waits or the port is closed.
+    virtual Bytes readAll() = 0;
+    // Puts the bytes on their way at once; false when the port is closed or the device failed.
+    virtual bool write(const Bytes& bytes) = 0;
+    virtual void setDtr(bool high) = 0;
+    virtual bool dtr() const = 0;
+    // 1: an event as soon as one byte waits; 0: no receive events.
+    virtual void setReceiveThreshold(int threshold) = 0;
+    virtual int receiveThreshold() const = 0;
+
+    // Set by the owner; called for every event of the port.
+    std::function<void(SerialEventKind)> onEvent;
+};
+
+}  // namespace brindle

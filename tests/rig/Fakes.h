@@ -1,0 +1,126 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/LinkTypes.h"
+#include "platform/System.h"
+
+namespace brindle::rig {
+
+// Runs scripted user actions (Reset, Exit, a setting changed) at chosen moments of an exchange:
+// each step waits for its condition and then runs once, at the next processEvents.
+class ScriptedPump : public EventPump {
+public:
+    void processEvents() override;
+    void when(std::function<bool()> condition, std::function<void()> action) {
+        steps_.push_back({std::move(condition), std::move(action), false});
+    }
+    // Something that the event loop does on every pass, such as raising waiting port events.
+    void everyPass(std::function<void()> action) { passes_.push_back(std::move(action)); }
+    int calls() const { return calls_; }
+    bool allDone() const;
+
+private:
+    struct Step {
+        std::function<bool()> condition;
+        std::function<void()> action;
+        bool done;
+    };
+    std::vector<Step> steps_;
+    std::vector<std::function<void()>> passes_;
+    int calls_ = 0;
+};
+
+class FakeMessages : public MessageBoxes {
+public:
+    void show(const Message& message) override {
+        shown.push_back(message);
+        if (onShow) onShow(message);
+    }
+    std::vector<Message> shown;
+    std::function<void(const Message&)> onShow;
+};
+
+// Answers file dialogs from a script: each answer is a path, or nothing for Cancel.
+class FakeDialogs : public FileDialogs {
+public:
+    std::optional<std::string> run(const FileDialogRequest& request) override;
+    std::deque<std::optional<std::string>> answers;
+    std::vector<FileDialogRequest> requests;
+    std::function<void(const FileDialogRequest&)> onRun;
+};
+
+// Keeps every state of the transfer display that the link presented.
+class RecordingDisplay : public DisplaySink {
+public:
+    void present(const TransferDisplay& display) override {
+        last = display;
+        ++presents;
+        if (keepHistory) history.push_back(display);
+    }
+    TransferDisplay last;
+    int presents = 0;
+    bool keepHistory = false;
+    std::vector<TransferDisplay> history;
+};
+
+// Records the handler calls of the dispatcher; each handler consumes what a script says.
+class RecordingHandlers : public RequestHandlers {
+public:
+    struct Call {
+        std::string name;
+        RequestBuffer buffer;  // the buffer as the handler was given it
+        std::string arg1;
+        std::string arg2;
+        bool operator==(const Call&) const = default;
+    };
+    void ReceiveZX81Program(RequestBuffer& buffer) override { record("ReceiveZX81", buffer); }
+    void SendZX81Program(RequestBuffer& buffer, const std::string& name,
+                         const std::string& format) override {
+        record("SendZX81", buffer, name, format);
+    }
+    std::string ChooseZX81Program(RequestBuffer& buffer) override {
+        record("ChooseZX81", buffer);
+        if (chosenZx81.empty()) {
+            buffer.clear();
+        } else {
+            buffer.assign(chosenZx81Bytes.begin(), chosenZx81Bytes.end());
+        }
+        return chosenZx81;
+    }
+    std::string ChooseZX80Program(bool sending) override {
+        RequestBuffer none;
+        record("ChooseZX80", none, sending ? "send" : "receive");
+        return chosenZx80;
+    }
+    void SendZX80Program(const std::string& name) override {
+        RequestBuffer none;
+        record("SendZX80", none, name);
+    }
+    void ReceiveZX80Program(const std::string& name, RequestBuffer& buffer) override {
+        record("ReceiveZX80", buffer, name);
+    }
+    void Printing(RequestBuffer& buffer) override { record("Printing", buffer); }
+    void RefreshOptionsWindow() override {
+        RequestBuffer none;
+        record("Refresh", none);
+    }
+
+    // How many bytes each consuming handler takes off the front (all when negative).
+    int consume = -1;
+    std::string chosenZx81;
+    RequestBuffer chosenZx81Bytes;
+    std::string chosenZx80;
+    std::vector<Call> calls;
+    std::function<void(const std::string&)> during;  // runs inside every handler call
+
+private:
+    void record(const std::string& name, RequestBuffer& buffer, std::string a1 = {},
+                std::string a2 = {});
+};
+
+}  // namespace brindle::rig

@@ -1,0 +1,92 @@
+#include "tests/rig/SimPeer.h"
+
+#include <algorithm>
+
+namespace brindle::rig {
+
+SimPeer::SimPeer(VirtualClock& clock) : clock_(clock) {
+    clock_.addListener([this](std::int64_t now) { catchUp(now); });
+}
+
+void SimPeer::send(const Bytes& bytes) {
+    sendAt(clock_.nowNs(), bytes);
+}
+
+void SimPeer::sendAt(std::int64_t notBeforeNs, const Bytes& bytes) {
+    for (std::uint8_t b : bytes) pending_.push_back({b, notBeforeNs});
+    catchUp(clock_.nowNs());
+}
+
+Bytes SimPeer::written() const {
+    Bytes out;
+    for (const Write& w : writes_) out.push_back(w.byte);
+    return out;
+}
+
+std::string SimPeer::deviceName(int number) const {
+    return ports.count(number) != 0 ? "/dev/sim" + std::to_string(number) : std::string{};
+}
+
+bool SimPeer::open() {
+    ++opens_;
+    auto it = ports.find(number_);
+    failure_ = it == ports.end() ? OpenFailure::NoSuchPort : it->second;
+    open_ = failure_ == OpenFailure::None && !unplugged_;
+    return open_;
+}
+
+void SimPeer::catchUp(std::int64_t nowNs) {
+    for (;;) {
+        if (inFlight_) {
+            if (inFlightEndNs_ > nowNs) return;
+            input_.push_back(inFlightByte_);
+            inFlight_ = false;
+            lineFreeAtNs_ = inFlightEndNs_;
+            continue;
+        }
+        if (!dtr_ || pending_.empty()) return;
+        const std::int64_t start =
+            std::max({dtrHighSinceNs_, lineFreeAtNs_, pending_.front().notBeforeNs});
+        if (start > nowNs) return;
+        inFlight_ = true;
+        inFlightByte_ = pending_.front().byte;
+        inFlightEndNs_ = start + kByteNs;
+        pending_.pop_front();
+    }
+}
+
+int SimPeer::bytesWaiting() {
+    if (!open_ || unplugged_) return 0;
+    return static_cast<int>(input_.size());
+}
+
+Bytes SimPeer::readAll() {
+    Bytes out;
+    if (!open_ || unplugged_) return out;
+    out.swap(input_);
+    return out;
+}
+
+bool SimPeer::write(const Bytes& bytes) {
+    if (!open_ || unplugged_) return false;
+    for (std::uint8_t b : bytes) writes_.push_back({clock_.nowNs(), b});
+    return true;
+}
+
+void SimPeer::setDtr(bool high) {
+    catchUp(clock_.nowNs());
+    if (high && !dtr_) {
+        dtrHighSinceNs_ = clock_.nowNs();
+        ++dtrRaises_;
+    }
+    dtr_ = high;
+    catchUp(clock_.nowNs());
+}
+
+bool SimPeer::deliverPendingEvent() {
+    if (!open_ || threshold_ != 1 || bytesWaiting() == 0) return false;
+    raise(SerialEventKind::BytesReceived);
+    return true;
+}
+
+}  // namespace brindle::rig

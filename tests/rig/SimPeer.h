@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/SerialPort.h"
+#include "tests/rig/VirtualClock.h"
+
+namespace brindle::rig {
+
+// The Spectrum end of the cable, seen through the PC's serial port. It starts a byte only while
+// DTR is high, and each byte takes 11 bit times at 9600 baud (8N2); a byte already on the line
+// when DTR drops still arrives. It records what the PC writes, and can fail like an unplugged
+// adapter.
+class SimPeer : public SerialPort {
+public:
+    static constexpr std::int64_t kByteNs = 11LL * 1'000'000'000 / 9600;
+
+    explicit SimPeer(VirtualClock& clock);
+
+    // --- the peer's side ---
+    // Queues bytes for the peer to send as soon as DTR lets it.
+    void send(const Bytes& bytes);
+    // Queues bytes that the peer will not start before the given virtual time.
+    void sendAt(std::int64_t notBeforeNs, const Bytes& bytes);
+    // Bytes that are already in the PC's input buffer, as if they had just arrived.
+    void arrive(const Bytes& bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
+    // Bytes the peer still has to send.
+    std::size_t pendingBytes() const { return pending_.size() + (inFlight_ ? 1 : 0); }
+    // Everything the PC wrote, in order, with the virtual time of each write.
+    struct Write {
+        std::int64_t atNs;
+        std::uint8_t byte;
+    };
+    const std::vector<Write>& writes() const { return writes_; }
+    Bytes written() const;
+    // Drops the DTR history and the bytes the PC wrote.
+    void clearWrites() { writes_.clear(); }
+    // Simulates an unplugged adapter: reads give nothing and writes fail.
+    void unplug() { unplugged_ = true; }
+    // Counts DTR changes to high, for tests of pacing.
+    int dtrRaises() const { return dtrRaises_; }
+    // Availability of each port number for port-list tests; numbers not named do not exist.
+    std::map<int, OpenFailure> ports{{1, OpenFailure::None}};
+    int opens() const { return opens_; }
+
+    // --- the PC's side (SerialPort) ---
+    void setPortNumber(int number) override { number_ = number; }
+    int portNumber() const override { return number_; }
+    std::string deviceName(int number) const override;
+    bool open() override;
+    OpenFailure lastOpenFailure() const override { return failure_; }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    bool setSettings(const std::string& settings) override {
+        settings_ = settings;
+        return true;
+    }
+    const std::string& settings() const { return settings_; }
+    int bytesWaiting() override;
+    Bytes readAll() override;
+    bool write(const Bytes& bytes) override;
+    void setDtr(bool high) override;
+    bool dtr() const override { return dtr_; }
+    void setReceiveThreshold(int threshold) override { threshold_ = threshold; }
+    int receiveThreshold() const override { return threshold_; }
+
+    // Raises the event a real port would raise now, if any: a receive event when the threshold
+    // is 1 and bytes wait. Returns whether one was raised.
+    bool deliverPendingEvent();
+    void raise(SerialEventKind kind) {
+        if (onEvent) onEvent(kind);
+    }
+
+private:
+    void catchUp(std::int64_t nowNs);
+
+    VirtualClock& clock_;
+    struct Pending {
+        std::uint8_t byte;
+        std::int64_t notBeforeNs;
+    };
+    std::deque<Pending> pending_;
+    bool inFlight_ = false;
+    std::uint8_t inFlightByte_ = 0;
+    std::int64_t inFlightEndNs_ = 0;
+    std::int64_t lineFreeAtNs_ = 0;
+    std::int64_t dtrHighSinceNs_ = 0;
+    Bytes input_;
+    std::vector<Write> writes_;
+    bool dtr_ = false;
+    int dtrRaises_ = 0;
+    int threshold_ = 1;
+    int number_ = 1;
+    bool open_ = false;
+    bool unplugged_ = false;
+    int opens_ = 0;
+    OpenFailure failure_ = OpenFailure::None;
+    std::string settings_;
+};
+
+}  // namespace brindle::rig
