@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/LinkTypes.h"
+#include "platform/FileIo.h"
+#include "platform/System.h"
+
+namespace brindle {
+
+// The listing file is this name, "." and the ZX81 format, written into the listed directory.
+// The underscore keeps it out of any listing, since the ZX81 cannot show it.
+inline constexpr const char* kListingFileName = "Directory_Listing";
+
+// The optional Z80 routine that the listing program calls to show the directory on the ZX81.
+inline constexpr const char* kListingRoutineFileName = "Brindle.bin";
+
+// One file name as the listing program holds it: upper-cased ZX81 codes with bit 7 clear, ended
+// by 0x80 (the inverse space). Empty when the name holds a character the ZX81 cannot show.
+std::vector<std::uint8_t> MakeListingEntry(const std::string& name);
+
+struct ListingResult {
+    std::vector<std::uint8_t> bytes;  // the whole file; empty on failure
+    std::string error;                // what went wrong, in plain words; empty on success
+};
+
+// The complete listing file: a ZX81 program that shows directoryText and the given file names
+// (in the order given; names the ZX81 cannot show are left out) by calling routine, or a bare
+// return instruction when there is none. A given routine must not be empty. format "P81" puts
+// the program's name in front of the image; any other format gives the bare image.
+ListingResult MakeListingProgram(const std::string& directoryText,
+                                 const std::vector<std::string>& names,
+                                 const std::optional<std::vector<std::uint8_t>>& routine,
+                                 const std::string& format);
+
+// The ZX81 program files of a directory (extension P81, P or 81 in any case; hidden files and
+// everything but regular files left out), ascending by name without regard to case. Nothing,
+// and the platform's description in error, when the directory cannot be read.
+std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::path& directory,
+                                                         FileError* error = nullptr);
+
+// Writes the listing program of directory (a directory text ending in the separator; one that
+// starts with "." lies below options.TransferDirectory) into that directory as
+// kListingFileName + "." + options.Zx81Format. The routine comes from the first of
+// routineSearchDirs that holds kListingRoutineFileName. On failure the user is shown why, no
+// listing file is left half written, and the result is false.
+bool BuildDirectoryListing(const std::string& directory, const TransferOptions& options,
+                           const std::vector<std::filesystem::path>& routineSearchDirs,
+                           MessageBoxes& messages);
+
+}  // namespace brindle
