@@ -18,12 +18,22 @@ std::string errnoText(const std::filesystem::path& path) {
     return path.string() + ": " + std::strerror(errno);
 }
 
-// A name in the target's directory that no other file uses, hidden and clearly temporary.
+// A name in the target's directory that no other file uses, hidden and clearly temporary. Only
+// the start of a long target name is used, so that any name the file system takes for the
+// target also fits the staging name.
 std::filesystem::path stagingPathFor(const std::filesystem::path& target) {
     static std::mt19937_64 random{std::random_device{}()};
+    constexpr std::size_t kMaxNameStart = 200;
+    std::u8string name = target.filename().u8string();
+    if (name.size() > kMaxNameStart) {
+        std::size_t cut = kMaxNameStart;
+        while (cut > 0 && (name[cut] & 0xC0) == 0x80) --cut;  // not inside a UTF-8 sequence
+        name.resize(cut);
+    }
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
-    return target.parent_path() / ("." + target.filename().string() + suffix);
+    return target.parent_path() /
+           (u8"." + name + std::u8string(suffix, suffix + std::strlen(suffix)));
 }
 
 }  // namespace

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "options/OptionsRules.h"
+#include "tests/rig/Rig.h"
+
+namespace brindle {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(OptionsRules, VersionShowsEveryPartWithoutLeadingZeros) {
+    EXPECT_EQ(VersionText(), "Version 1.6.0");
+}
+
+TEST(OptionsRules, FileListPatternIgnoresLetterCase) {
+    for (const char* name : {"GAME.P81", "game.p81", "Game.P", "x.p", "x.81", "x.O", "x.o", "a.P80",
+                             "b.p80", "c.80", ".P81"}) {
+        EXPECT_TRUE(MatchesFilePattern(name, kFileListPattern)) << name;
+    }
+    for (const char* name : {"x.p8", "x.txt", "x.p81.bak", "x.op", "P81", "x81", "x.p81x", ""}) {
+        EXPECT_FALSE(MatchesFilePattern(name, kFileListPattern)) << name;
+    }
+}
+
+TEST(OptionsRules, WildcardsMatchAnyRunAndAnyOneCharacter) {
+    EXPECT_TRUE(MatchesFilePattern("axxbyyc", "a*b*c"));
+    EXPECT_TRUE(MatchesFilePattern("abbbc", "a*bc"));
+    EXPECT_FALSE(MatchesFilePattern("axxbyy", "a*b*c"));
+    EXPECT_TRUE(MatchesFilePattern("ab.c", "a?.C"));
+    EXPECT_FALSE(MatchesFilePattern("a.c", "a?.c"));
+    // Empty entries between separators match nothing.
+    EXPECT_FALSE(MatchesFilePattern("x", ";;"));
+    EXPECT_TRUE(MatchesFilePattern("x.o", ";*.O;"));
+}
+
+TEST(OptionsRules, DirectoryTextEndsInOneSeparator) {
+    EXPECT_EQ(NormaliseDirectory("/home/user/zx"), "/home/user/zx/");
+    EXPECT_EQ(NormaliseDirectory("/home/user/zx/"), "/home/user/zx/");
+    EXPECT_EQ(NormaliseDirectory("/"), "/");
+    EXPECT_EQ(NormaliseDirectory(""), "");
+}
+
+TEST(OptionsRules, DirectoryFormIsAbsoluteAndPlain) {
+    EXPECT_EQ(DirectoryForm("/a/b/"), fs::path("/a/b"));
+    EXPECT_EQ(DirectoryForm("/a/./b/../c"), fs::path("/a/c"));
+    EXPECT_EQ(DirectoryForm("/a/b/.."), fs::path("/a"));
+    EXPECT_EQ(DirectoryForm("/"), fs::path("/"));
+    EXPECT_EQ(DirectoryForm("/.."), fs::path("/"));
+    EXPECT_EQ(DirectoryForm("sub"), fs::current_path() / "sub");
+    EXPECT_EQ(DirectoryForm(""), fs::path());
+}
+
+TEST(OptionsRules, PathChainRunsFromTheRootDown) {
+    EXPECT_EQ(PathChain("/a/b"), (std::vector<fs::path>{"/", "/a", "/a/b"}));
+    EXPECT_EQ(PathChain("/"), (std::vector<fs::path>{"/"}));
+}
+
+TEST(OptionsRules, ReadDirectoryListsSubdirectoriesAndMatchingFilesByName) {
+    rig::TempDir dir;
+    for (const char* name : {"b.P81", "A.p", "c.txt", "d.81", "Z.O", "e.p80", "a.P81"}) {
+        std::ofstream(dir.path() / name) << "x";
+    }
+    fs::create_directory(dir.path() / "sub");
+    fs::create_directory(dir.path() / "Alpha");
+    fs::create_directory(dir.path() / "dir.P81");  // a directory is never a program file
+
+    const std::optional<DirectoryContents> contents = ReadDirectory(dir.path(), kFileListPattern);
+    ASSERT_TRUE(contents.has_value());
+    EXPECT_EQ(contents->subdirectories, (std::vector<std::string>{"Alpha", "dir.P81", "sub"}));
+    EXPECT_EQ(contents->files,
+              (std::vector<std::string>{"A.p", "a.P81", "b.P81", "d.81", "e.p80", "Z.O"}));
+}
+
+TEST(OptionsRules, ReadDirectoryFailsOnWhatIsNoReadableDirectory) {
+    rig::TempDir dir;
+    std::ofstream(dir.path() / "plain.P81") << "x";
+    EXPECT_FALSE(ReadDirectory(dir.path() / "missing", kFileListPattern).has_value());
+    EXPECT_FALSE(ReadDirectory(dir.path() / "plain.P81", kFileListPattern).has_value());
+}
+
+TEST(OptionsRules, PlacedBesideTheMainWindowUnlessThatPassesTheScreenEdge) {
+    EXPECT_EQ(PlaceBesideLeft(100, 300, 200, 1000), 400);
+    EXPECT_EQ(PlaceBesideLeft(500, 300, 200, 1000), 800);  // ends exactly at the edge
+    EXPECT_EQ(PlaceBesideLeft(501, 300, 200, 1000), 800);
+    EXPECT_EQ(PlaceBesideLeft(900, 300, 200, 1000), 800);  // overlaps the main window
+}
+
+}  // namespace
+}  // namespace brindle

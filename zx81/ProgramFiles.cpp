@@ -1,0 +1,203 @@
+#include "zx81/ProgramFiles.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/FileIo.h"
+
+namespace brindle {
+
+namespace {
+
+constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+constexpr std::size_t kSystemVariableBytes = kZx81ProgramStart - kZx81Start;
+// Larger images and E_LINE values do not fit the 16-bit details of a LOAD.
+constexpr std::size_t kMaxImageBytes = 32767;
+constexpr std::int32_t kMaxELine = 32768;
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiLower(x) == AsciiLower(y);
+           });
+}
+
+bool IsRegularFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+// A file in the same directory whose name differs from the wanted one only in letter case; the
+// first by name when there are several.
+std::optional<std::filesystem::path> FindIgnoringCase(const std::filesystem::path& wanted) {
+    const std::string wantedName = Utf8FromPath(wanted.filename());
+    std::filesystem::path directory = wanted.parent_path();
+    if (directory.empty()) directory = ".";
+    std::optional<std::filesystem::path> best;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(directory, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::filesystem::path& candidate = it->path();
+        if (!EqualIgnoringCase(Utf8FromPath(candidate.filename()), wantedName)) continue;
+        if (!IsRegularFile(candidate)) continue;
+        if (!best || candidate.filename() < best->filename()) best = candidate;
+    }
+    return best;
+}
+
+// Two upper-case hex digits.
+void AppendHex(std::string& text, std::uint8_t byte) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+}
+
+}  // namespace
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::filesystem::path ProgramFileName::path() const {
+    return PathFromUtf8(directory + baseName + extension);
+}
+
+PcPath ResolvePcPath(const std::string& name, const std::string& transferDirectory) {
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return {transferDirectory, name};
+    std::string directory = name.substr(0, slash + 1);
+    std::replace(directory.begin(), directory.end(), '/', kSeparator);
+    if (directory.front() == '.') {
+        directory = transferDirectory + directory;
+    } else if (directory.front() == kSeparator) {
+        // From the root of the file system (the drive, where there are drives) that holds the
+        // transfer directory.
+        directory = Utf8FromPath(PathFromUtf8(transferDirectory).root_name()) + directory;
+    }
+    return {directory, name.substr(slash + 1)};
+}
+
+ProgramFileName SaveFileName(const std::string& name, const std::string& filePath,
+                             const TransferOptions& options) {
+    ProgramFileName file;
+    if (options.PcFilePathMode != 0) {
+        PcPath resolved = ResolvePcPath(name, options.TransferDirectory);
+        file.directory = std::move(resolved.directory);
+        file.baseName = resolved.baseName.empty() ? "ZX81" : std::move(resolved.baseName);
+    } else {
+        file.directory = filePath;
+        file.baseName = name;
+        for (char& c : file.baseName) {
+            if (std::string_view("/*:?<>\"").find(c) != std::string_view::npos) c = '-';
+        }
+    }
+    file.extension = "." + options.Zx81Format;
+    return file;
+}
+
+ProgramFileName LoadFileName(const std::string& name, const std::string& filePath,
+                             const TransferOptions& options) {
+    if (options.PcFilePathMode == 0) return {filePath, name, {}};
+    PcPath resolved = ResolvePcPath(name, options.TransferDirectory);
+    ProgramFileName file{std::move(resolved.directory), std::move(resolved.baseName), {}};
+    const std::size_t dot = file.baseName.rfind('.');
+    if (dot != std::string::npos) {
+        file.extension = file.baseName.substr(dot);
+        file.baseName.erase(dot);
+    }
+    return file;
+}
+
+bool HasNameField(const std::string& extension) {
+    return extension == ".P81";
+}
+
+std::optional<FoundProgramFile> FindProgramFile(const ProgramFileName& name) {
+    std::vector<std::string> extensions;
+    if (!name.extension.empty()) extensions.push_back(name.extension);
+    for (std::string_view format : kZx81FormatList) {
+        std::string extension = "." + std::string(format);
+        if (extension != name.extension) extensions.push_back(std::move(extension));
+    }
+    for (const std::string& extension : extensions) {
+        const std::filesystem::path wanted =
+            ProgramFileName{name.directory, name.baseName, extension}.path();
+        if (IsRegularFile(wanted)) return FoundProgramFile{wanted, extension};
+        if (auto other = FindIgnoringCase(wanted)) return FoundProgramFile{*other, extension};
+    }
+    return std::nullopt;
+}
+
+ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
+                                    const std::string& extension) {
+    ProgramFileContent content;
+    auto imageStart = file.begin();
+    if (HasNameField(extension)) {
+        auto nameEnd =
+            std::find_if(file.begin(), file.end(), [](std::uint8_t b) { return b >= 128; });
+        if (nameEnd == file.end()) {
+            content.error = ProgramFileError::NoNameEnd;
+            return content;
+        }
+        imageStart = nameEnd + 1;
+    }
+    const std::size_t length = static_cast<std::size_t>(file.end() - imageStart);
+    if (length < kSystemVariableBytes) {
+        content.error = ProgramFileError::TooShort;
+        return content;
+    }
+    const std::int32_t eLine = imageStart[kELineOffset] + 256 * imageStart[kELineOffset + 1];
+    if (eLine < kZx81Start) {
+        content.error = ProgramFileError::ELineTooLow;
+        return content;
+    }
+    if (length > kMaxImageBytes || eLine > kMaxELine) {
+        content.error = ProgramFileError::TooLong;
+        return content;
+    }
+    const std::size_t programLength = static_cast<std::size_t>(eLine - kZx81Start);
+    content.image.assign(imageStart, imageStart + std::min(length, programLength));
+    content.fileLength = static_cast<std::int32_t>(length);
+    content.eLine = eLine;
+    return content;
+}
+
+ProgramFileContent ReadProgramFile(const std::filesystem::path& path,
+                                   const std::string& extension) {
+    const auto file = ReadWholeFile(path);
+    if (!file) return {ProgramFileError::Unreadable, {}, 0, 0};
+    return ParseProgramFile(*file, extension);
+}
+
+std::string NameInfoLine(const std::vector<std::uint8_t>& nameBytes) {
+    std::string line = "Filename: ";
+    for (std::uint8_t b : nameBytes) {
+        AppendHex(line, b);
+        line += ' ';
+    }
+    return line + "\r\n";
+}
+
+std::string AddressInfoLine(std::int32_t address, std::uint8_t byte) {
+    std::string line = std::to_string(address) + "=";
+    AppendHex(line, byte);
+    return line + "\r\n";
+}
+
+std::string SystemVariableLines(const std::vector<std::uint8_t>& image) {
+    std::string lines;
+    const std::size_t count = std::min(image.size(), kSystemVariableBytes);
+    for (std::size_t i = 0; i < count; ++i)
+        lines += AddressInfoLine(kZx81Start + static_cast<std::int32_t>(i), image[i]);
+    return lines;
+}
+
+}  // namespace brindle
