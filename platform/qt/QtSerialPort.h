@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <optional>
+#include <string>
+
+#include "platform/PortMap.h"
+#include "platform/SerialPort.h"
+
+namespace brindle {
+
+// Line settings parsed from "baud,parity,data,stop", for example "9600,n,8,2".
+struct LineSettings {
+    qint32 baudRate = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::TwoStop;
+
+    bool operator==(const LineSettings&) const = default;
+};
+
+// Nothing when the text is not a valid settings text.
+std::optional<LineSettings> ParseLineSettings(const std::string& text);
+
+// The serial port over QSerialPort. Port numbers reach devices through a port map; events come
+// from the event loop of the user-interface thread.
+class QtSerialPort : public QObject, public SerialPort {
+    Q_OBJECT
+public:
+    explicit QtSerialPort(PortMap ports, QObject* parent = nullptr);
+    ~QtSerialPort() override;
+
+    // A fresh map from a new search for devices; takes effect at the next open().
+    void setPortMap(PortMap ports) { ports_ = std::move(ports); }
+
+    void setPortNumber(int number) override { number_ = number; }
+    int portNumber() const override { return number_; }
+    std::string deviceName(int number) const override;
+
+    bool open() override;
+    OpenFailure lastOpenFailure() const override { return lastFailure_; }
+    void close() override;
+    bool isOpen() const override;
+    bool setSettings(const std::string& settings) override;
+
+    int bytesWaiting() override;
+    Bytes readAll() override;
+    bool write(const Bytes& bytes) override;
+    void setDtr(bool high) override;
+    bool dtr() const override { return dtr_; }
+    void setReceiveThreshold(int threshold) override;
+    int receiveThreshold() const override { return threshold_; }
+
+private:
+    bool applySettings();
+    void applyDtr();
+    void takeFromSystem();
+    void onError(QSerialPort::SerialPortError error);
+    bool deviceGone(QSerialPort::SerialPortError error) const;
+    void postService();
+    void service();
+    std::optional<long> framingErrorCount() const;
+    OpenFailure classifyOpenFailure(const std::string& device) const;
+
+    QSerialPort port_;
+    PortMap ports_;
+    int number_ = kFirstPortNumber;
+    LineSettings settings_;
+    bool dtr_ = false;
+    int threshold_ = 1;
+    OpenFailure lastFailure_ = OpenFailure::None;
+    bool lost_ = false;  // the device went away; closed at the next turn of the loop
+    bool servicePosted_ = false;
+    std::optional<long> framingErrors_;  // the kernel's count when last looked at
+};
+
+}  // namespace brindle

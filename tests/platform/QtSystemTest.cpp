@@ -1,0 +1,148 @@
+#include "platform/qt/QtSystem.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+
+#include "tests/rig/Rig.h"
+
+namespace brindle {
+namespace {
+
+TEST(QtFileFilterTest, TurnsPatternListsIntoQtFilters) {
+    EXPECT_EQ(QtFileFilter("ZX81 Programs (*.P81;*.P)|*.P81;*.P"),
+              QStringLiteral("ZX81 Programs (*.P81 *.P)"));
+    EXPECT_EQ(QtFileFilter("ZX80 Programs (*.O)|*.O|All Files (*.*)|*.*"),
+              QStringLiteral("ZX80 Programs (*.O);;All Files (*.*)"));
+    // The pattern list decides what is shown, whatever the description's brackets say.
+    EXPECT_EQ(QtFileFilter("Bitmaps|*.bmp"), QStringLiteral("Bitmaps (*.bmp)"));
+    EXPECT_EQ(QtFileFilter("Bitmaps (*.bmp)|*.bmp;*.BMP"), QStringLiteral("Bitmaps (*.bmp *.BMP)"));
+    EXPECT_EQ(QtFileFilter("Programs (*.P;*.P81)"), QStringLiteral("Programs (*.P *.P81)"));
+    EXPECT_EQ(QtFileFilter(""), QString());
+}
+
+// Acts on the modal windows the code under test opens, one step per window shown, in order.
+class ModalScript {
+public:
+    using Step = std::function<void(QWidget*)>;
+    explicit ModalScript(std::vector<Step> steps) : steps_(std::move(steps)) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            // The window of the last step must go first: the next one may reuse its address.
+            if (acted_ && acted_->isVisible()) return;
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || next_ >= steps_.size()) return;
+            acted_ = modal;
+            steps_[next_++](modal);
+        });
+        timer_.start();
+    }
+    std::size_t done() const { return next_; }
+
+private:
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    QPointer<QWidget> acted_;
+    QTimer timer_;
+};
+
+// Types a name into the file dialog and accepts it.
+ModalScript::Step Choose(const QString& name) {
+    return [name](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        QLineEdit* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(edit, nullptr);
+        edit->setText(name);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    };
+}
+
+TEST(QtFileDialogsTest, SaveAddsTheDefaultExtensionAndGivesTheFullPath) {
+    rig::TempDir dir;
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.title = "Save ZX81 Program";
+    request.filter = "ZX81 Programs (*.P81)|*.P81";
+    request.initialDirectory = dir.path().string();
+    request.defaultExtension = "P81";
+    request.pathMustExist = true;
+    QString title;
+    ModalScript script({[&](QWidget* modal) {
+        title = modal->windowTitle();
+        Choose("Game")(modal);
+    }});
+    EXPECT_EQ(QtFileDialogs().run(request), (dir.path() / "Game.P81").string());
+    EXPECT_EQ(title, QStringLiteral("Save ZX81 Program"));
+}
+
+TEST(QtFileDialogsTest, CancelGivesNothing) {
+    rig::TempDir dir;
+    FileDialogRequest request;
+    request.initialDirectory = dir.path().string();
+    ModalScript script(
+        {[](QWidget* modal) { QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection); }});
+    EXPECT_EQ(QtFileDialogs().run(request), std::nullopt);
+    EXPECT_EQ(script.done(), 1u);
+}
+
+TEST(QtFileDialogsTest, MissingFolderIsRefusedWhenThePathMustExist) {
+    rig::TempDir dir;
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.title = "Save Printout";
+    request.initialDirectory = dir.path().string();
+    request.pathMustExist = true;
+    QString warning;
+    ModalScript script({Choose("absent/Printout.bmp"),
+                        [&](QWidget* modal) {
+                            auto* box = qobject_cast<QMessageBox*>(modal);
+                            ASSERT_NE(box, nullptr);
+                            warning = box->text();
+                            QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
+                        },
+                        Choose("Printout.bmp")});
+    EXPECT_EQ(QtFileDialogs().run(request), (dir.path() / "Printout.bmp").string());
+    EXPECT_EQ(warning, QStringLiteral("The folder %1 does not exist.")
+                           .arg(QString::fromStdString((dir.path() / "absent").string())));
+}
+
+TEST(QtMessageBoxesTest, ShowsCaptionTextIconAndDetail) {
+    struct Seen {
+        QString title, text, informative;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+    };
+    std::vector<Seen> seen;
+    const ModalScript::Step look = [&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        seen.push_back({box->windowTitle(), box->text(), box->informativeText(), box->icon(),
+                        box->standardButtons()});
+        QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
+    };
+    ModalScript script({look, look});
+    QtMessageBoxes boxes;
+    boxes.show({"Can not open COM3", "Error", MessageIcon::Exclamation, "Permission denied"});
+    boxes.show({"Invalid File", "Error", MessageIcon::None, ""});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].title, "Error");
+    EXPECT_EQ(seen[0].text, "Can not open COM3");
+    EXPECT_EQ(seen[0].informative, "Permission denied");
+    EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(seen[0].buttons, QMessageBox::Ok);
+    EXPECT_EQ(seen[1].title, "Error");
+    EXPECT_EQ(seen[1].text, "Invalid File");
+    EXPECT_EQ(seen[1].informative, "");
+    EXPECT_EQ(seen[1].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(seen[1].buttons, QMessageBox::Ok);
+}
+
+}  // namespace
+}  // namespace brindle
