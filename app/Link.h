@@ -1,5 +1,9 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
+#include <vector>
+
 #include "app/LinkTypes.h"
 #include "platform/SerialPort.h"
 #include "platform/System.h"
@@ -40,6 +44,10 @@ public:
 
     LinkServices services;
     TransferOptions& options;
+    // Where the directory listing's machine-code routine may be found, in order.
+    std::vector<std::filesystem::path> routineDirectories;
+    // Called when a file dialog has moved the transfer directory, so the options window follows.
+    std::function<void(const std::string&)> transferDirectoryMoved;
     LinkState state;
     TransferDisplay display;
 

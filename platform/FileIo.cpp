@@ -6,6 +6,8 @@
 #include <random>
 #include <system_error>
 
+#include <unistd.h>
+
 namespace brindle {
 
 namespace {
@@ -36,7 +38,24 @@ std::filesystem::path stagingPathFor(const std::filesystem::path& target) {
            (u8"." + name + std::u8string(suffix, suffix + std::strlen(suffix)));
 }
 
+// The staging files now open. Kept in fixed storage, since it is read while the program ends.
+std::vector<std::filesystem::path>& openStagingFiles() {
+    static auto* files = new std::vector<std::filesystem::path>;
+    return *files;
+}
+
+void forgetStagingFile(const std::filesystem::path& path) {
+    auto& files = openStagingFiles();
+    std::erase(files, path);
+}
+
 }  // namespace
+
+void RemoveAbandonedStagingFiles() {
+    std::error_code ec;
+    for (const auto& path : openStagingFiles()) std::filesystem::remove(path, ec);
+    openStagingFiles().clear();
+}
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path,
                                                        FileError* error) {
@@ -85,6 +104,7 @@ bool StagedFile::open(FileError* error) {
         staging_.clear();
         return false;
     }
+    openStagingFiles().push_back(staging_);
     return true;
 }
 
@@ -105,7 +125,8 @@ bool StagedFile::Commit(FileError* error) {
         fail(error, target_.string() + ": not open");
         return false;
     }
-    const bool flushed = std::fflush(file_) == 0;
+    // On disk before it takes the old file's place, so a power cut cannot leave an empty file.
+    const bool flushed = std::fflush(file_) == 0 && ::fsync(fileno(file_)) == 0;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!flushed || !closed) {
@@ -120,6 +141,7 @@ bool StagedFile::Commit(FileError* error) {
         Discard();
         return false;
     }
+    forgetStagingFile(staging_);
     staging_.clear();
     return true;
 }
@@ -132,6 +154,7 @@ void StagedFile::Discard() {
     if (!staging_.empty()) {
         std::error_code ec;
         std::filesystem::remove(staging_, ec);
+        forgetStagingFile(staging_);
         staging_.clear();
     }
 }

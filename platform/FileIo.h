@@ -26,6 +26,9 @@ bool ReplaceFile(const std::filesystem::path& path, const std::vector<std::uint8
 
 // A file that is written piece by piece beside its target and put in place only by Commit():
 // while it is open the target keeps its previous content.
+// Removes the staging files of transfers still under way; for a program that ends at once.
+void RemoveAbandonedStagingFiles();
+
 class StagedFile {
 public:
     explicit StagedFile(std::filesystem::path target);

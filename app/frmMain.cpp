@@ -1,0 +1,304 @@
+#include "app/frmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextCursor>
+
+#include "options/OptionsRules.h"
+#include "options/frmAbout.h"
+#include "options/frmOptions.h"
+#include "printer/frmPrintout.h"
+
+namespace brindle {
+
+namespace {
+
+// Design positions are in twips, 15 to a pixel.
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, QRect where) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setGeometry(where);
+    return l;
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name, QRect where, bool centred) {
+    auto* t = new QLineEdit(parent);
+    t->setObjectName(name);
+    t->setReadOnly(true);
+    t->setGeometry(where);
+    if (centred) t->setAlignment(Qt::AlignCenter);
+    return t;
+}
+
+void setText(QLineEdit* box, const std::string& now, const std::string& before) {
+    if (now != before) box->setText(QString::fromStdString(now));
+}
+
+std::string withSeparator(std::string directory) {
+    if (directory.empty() || directory.back() != '/') directory += '/';
+    return directory;
+}
+
+}  // namespace
+
+void PortComboBox::showPopup() {
+    if (beforePopup) beforePopup();
+    QComboBox::showPopup();
+}
+
+frmMain::frmMain(AppPlatform platform)
+    : link({platform.port, platform.clock, platform.pump, platform.messages, platform.dialogs},
+           options, *this),
+      ports(platform.port, platform.messages),
+      handlers(link,
+               [this] {
+                   if (optionsWindow != nullptr) optionsWindow->Refresh();
+               }),
+      platform_(std::move(platform)) {
+    setObjectName("frmMain");
+    setWindowTitle("Brindle");
+    link.setHandlers(&handlers);
+    link.routineDirectories.push_back(platform_.programDirectory);
+    for (const auto& dir : platform_.dataDirectories) link.routineDirectories.push_back(dir);
+    link.transferDirectoryMoved = [this](const std::string& directory) {
+        if (optionsWindow != nullptr) optionsWindow->SetDirectory(directory);
+    };
+    platform_.port.onEvent = [this](SerialEventKind kind) { link.LinkDispatcher(kind); };
+    buildControls();
+    buildMenus();
+}
+
+frmMain::~frmMain() {
+    platform_.port.onEvent = nullptr;
+}
+
+void frmMain::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    client->setFixedSize(5130 / 15, 4800 / 15);
+    // The layout is drawn for a small dialog font; the platform's larger default would cut the
+    // labels short.
+    QFont small = client->font();
+    small.setPointSizeF(8);
+    client->setFont(small);
+    setCentralWidget(client);
+
+    Frame1 = new QGroupBox("Program Details", client);
+    Frame1->setObjectName("Frame1");
+    Frame1->setGeometry(twips(120, 0, 3855, 2295));
+    Label1 = label(Frame1, "Label1", "File Name", twips(120, 360, 975, 255));
+    txtFilename = textBox(Frame1, "txtFilename", twips(1440, 360, 2295, 285), false);
+    Label2[2] = label(Frame1, "Label2_2", "File Path", twips(120, 720, 1095, 255));
+    txtFilepath = textBox(Frame1, "txtFilepath", twips(1440, 720, 2295, 285), false);
+    Label2[0] = label(Frame1, "Label2_0", "File Length", twips(120, 1080, 1095, 255));
+    txtFileLength = textBox(Frame1, "txtFileLength", twips(1440, 1080, 855, 285), true);
+    Label2[1] = label(Frame1, "Label2_1", "Program Length", twips(120, 1440, 1215, 255));
+    txtProgramLength = textBox(Frame1, "txtProgramLength", twips(1440, 1440, 855, 285), true);
+    Label3 = label(Frame1, "Label3", "Address Range", twips(120, 1800, 1215, 255));
+    txtStartAddr = textBox(Frame1, "txtStartAddr", twips(1440, 1800, 855, 285), true);
+    Label5 = label(Frame1, "Label5", "-", twips(2280, 1800, 255, 375));
+    Label5->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    txtEndAddr = textBox(Frame1, "txtEndAddr", twips(2520, 1800, 855, 285), true);
+
+    Frame2 = new QGroupBox("Program Info", client);
+    Frame2->setObjectName("Frame2");
+    Frame2->setGeometry(twips(120, 2400, 3855, 1935));
+    txtProgramInfo = new QPlainTextEdit(Frame2);
+    txtProgramInfo->setObjectName("txtProgramInfo");
+    txtProgramInfo->setReadOnly(true);
+    txtProgramInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtProgramInfo->setGeometry(twips(120, 240, 3615, 1575));
+
+    ProgressBar1 = new QProgressBar(client);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setGeometry(twips(120, 4440, 3855, 255));
+    ProgressBar1->setRange(0, 13);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    cboPort = new PortComboBox(client);
+    cboPort->setObjectName("cboPort");
+    cboPort->setGeometry(twips(4080, 120, 975, 315));
+    cboPort->beforePopup = [this] { rebuildPortList(); };
+    connect(cboPort, &QComboBox::activated, this, [this](int index) {
+        ports.Select(index);
+        showPorts();
+    });
+
+    lblStatus = label(client, "lblStatus", "", twips(4080, 960, 975, 255));
+
+    cmdClear = new QPushButton("R&eset", client);
+    cmdClear->setObjectName("cmdClear");
+    cmdClear->setGeometry(twips(4080, 1920, 975, 375));
+    connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+
+    cmdExit = new QPushButton("E&xit", client);
+    cmdExit->setObjectName("cmdExit");
+    cmdExit->setGeometry(twips(4080, 4320, 975, 375));
+    connect(cmdExit, &QPushButton::clicked, this, &frmMain::ExitProgram);
+}
+
+void frmMain::buildMenus() {
+    FileMenu = menuBar()->addMenu("&File");
+    FileMenu->setObjectName("FileMenu");
+    FileMenu_Exit = FileMenu->addAction("E&xit", this, &frmMain::ExitProgram);
+    FileMenu_Exit->setObjectName("FileMenu_Exit");
+
+    OptionsMenu = menuBar()->addMenu("&View");
+    OptionsMenu->setObjectName("OptionsMenu");
+    OptionsMenu_FilePath =
+        OptionsMenu->addAction("File &Path", this, &frmMain::OptionsMenu_FilePath_Click);
+    OptionsMenu_FilePath->setObjectName("OptionsMenu_FilePath");
+    OptionsMenu_Printout =
+        OptionsMenu->addAction("Printer &Output", this, &frmMain::OptionsMenu_Printout_Click);
+    OptionsMenu_Printout->setObjectName("OptionsMenu_Printout");
+
+    HelpMenu = menuBar()->addMenu("&Help");
+    HelpMenu->setObjectName("HelpMenu");
+    HelpMenu_About = HelpMenu->addAction("&About Brindle...", this, &frmMain::HelpMenu_About_Click);
+    HelpMenu_About->setObjectName("HelpMenu_About");
+
+    // A fixed border: the user cannot resize the window.
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+std::filesystem::path frmMain::SettingsPath() const {
+    return platform_.programDirectory / kSettingsFileName;
+}
+
+void frmMain::Load() {
+    link.state.PrintingFlag = false;
+    const Settings saved =
+        LoadSettings(SettingsPath(), withSeparator(platform_.programDirectory.string()));
+    options.TransferDirectory = saved.TransferDirectory;
+    options.PcFilePathMode = saved.PcFilePathMode;
+
+    optionsWindow = new frmOptions(options, this);
+    optionsWindow->setWindowFlag(Qt::Window);
+    optionsWindow->setFormats(saved.Zx81Format, saved.Zx80Format);
+    options.TransferDirectory = withSeparator(options.TransferDirectory);
+    link.state.AbortFlag = false;
+
+    show();
+    if (QScreen* screen = this->screen()) {
+        const QRect area = screen->geometry();
+        move(area.left() + (area.width() - frameGeometry().width()) / 2,
+             area.top() + (area.height() - frameGeometry().height()) / 2);
+    }
+    // The caption shows the minor version with two digits, unlike the about box.
+    setWindowTitle(QString("%1 V%2.%3")
+                       .arg(kProgramTitle)
+                       .arg(kVersionMajor)
+                       .arg(kVersionMinor, 2, 10, QLatin1Char('0')));
+
+    if (saved.OptionsVisible) OptionsMenu_FilePath_Click();
+    printoutWindow = new frmPrintout(this);
+    if (saved.PrintoutVisible) OptionsMenu_Printout_Click();
+
+    ports.PortList();
+    ports.StartupChoice(saved.Port);
+    showPorts();
+
+    link.StartIdle();
+}
+
+Settings frmMain::CurrentSettings() const {
+    Settings s;
+    s.TransferDirectory = options.TransferDirectory;
+    s.PcFilePathMode = options.PcFilePathMode;
+    s.OptionsVisible = optionsWindow != nullptr && optionsWindow->isVisible();
+    s.PrintoutVisible = printoutWindow != nullptr && printoutWindow->isVisible();
+    s.Zx81Format = options.Zx81Format;
+    s.Zx80Format = options.Zx80Format;
+    s.Port = ports.text();
+    return s;
+}
+
+void frmMain::ExitProgram() {
+    SaveSettings(SettingsPath(), CurrentSettings());
+    platform_.endProgram();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    ExitProgram();
+}
+
+void frmMain::cmdClear_Click() {
+    link.Abort();
+}
+
+void frmMain::OptionsMenu_FilePath_Click() {
+    const int screenWidth = screen() != nullptr ? screen()->geometry().width() : 0;
+    optionsWindow->ShowBeside(frameGeometry(), screenWidth);
+}
+
+void frmMain::OptionsMenu_Printout_Click() {
+    printoutWindow->ShowBeside(frameGeometry());
+}
+
+void frmMain::HelpMenu_About_Click() {
+    frmAbout box(this);
+    box.exec();
+}
+
+void frmMain::rebuildPortList() {
+    if (platform_.rediscoverPorts) platform_.rediscoverPorts();
+    ports.PortList();
+    showPorts();
+}
+
+void frmMain::showPorts() {
+    cboPort->clear();
+    for (const std::string& entry : ports.entries()) {
+        cboPort->addItem(QString::fromStdString(entry));
+        const int number = PortSelection::PortNumberOf(entry);
+        cboPort->setItemData(cboPort->count() - 1,
+                             QString::fromStdString(platform_.port.deviceName(number)),
+                             Qt::ToolTipRole);
+    }
+    cboPort->setCurrentIndex(ports.selected());
+}
+
+void frmMain::present(const TransferDisplay& display) {
+    setText(txtFilename, display.filename, shown_.filename);
+    setText(txtFilepath, display.filepath, shown_.filepath);
+    setText(txtFileLength, display.fileLength, shown_.fileLength);
+    setText(txtProgramLength, display.programLength, shown_.programLength);
+    setText(txtStartAddr, display.startAddr, shown_.startAddr);
+    setText(txtEndAddr, display.endAddr, shown_.endAddr);
+    if (display.programInfo != shown_.programInfo) {
+        const std::string& before = shown_.programInfo;
+        if (display.programInfo.size() > before.size() &&
+            display.programInfo.compare(0, before.size(), before) == 0) {
+            // Lines arrive one at a time: append, rather than set the whole text again.
+            QTextCursor cursor(txtProgramInfo->document());
+            cursor.movePosition(QTextCursor::End);
+            cursor.insertText(QString::fromStdString(display.programInfo.substr(before.size())));
+        } else {
+            txtProgramInfo->setPlainText(QString::fromStdString(display.programInfo));
+        }
+    }
+    if (display.status != shown_.status) lblStatus->setText(QString::fromStdString(display.status));
+    if (display.progressMax != shown_.progressMax)
+        ProgressBar1->setMaximum(std::max(display.progressMax, 0));
+    if (display.progressValue != shown_.progressValue)
+        ProgressBar1->setValue(std::clamp(display.progressValue, 0, ProgressBar1->maximum()));
+    shown_ = display;
+}
+
+}  // namespace brindle

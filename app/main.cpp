@@ -1,0 +1,47 @@
+#include <QApplication>
+#include <QStandardPaths>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/frmMain.h"
+#include "platform/AppDir.h"
+#include "platform/FileIo.h"
+#include "platform/PortMap.h"
+#include "platform/qt/QtSerialPort.h"
+#include "platform/qt/QtSystem.h"
+#include "platform/qt/QtTermination.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Brindle");
+
+    const std::filesystem::path programDir = brindle::ChooseProgramDir(
+        QCoreApplication::applicationDirPath().toStdString(),
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString());
+
+    // An installed copy finds its companion files in the system's data directories.
+    std::vector<std::filesystem::path> dataDirectories;
+    for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::AppDataLocation))
+        dataDirectories.emplace_back(dir.toStdString());
+
+    brindle::QtSerialPort port(brindle::DiscoverPorts(programDir));
+    brindle::QtClock clock;
+    brindle::QtEventPump pump;
+    brindle::QtMessageBoxes messages;
+    brindle::QtFileDialogs dialogs;
+
+    brindle::frmMain window({port, clock, pump, messages, dialogs, programDir,
+                             [&] { port.setPortMap(brindle::DiscoverPorts(programDir)); },
+                             [&] {
+                                 // Whatever runs is abandoned: the settings are saved already.
+                                 port.close();
+                                 std::quick_exit(0);
+                             },
+                             dataDirectories});
+    // A transfer abandoned by Exit leaves no half-received file behind.
+    std::at_quick_exit(brindle::RemoveAbandonedStagingFiles);
+    brindle::HandleTerminationSignals([&] { window.ExitProgram(); });
+    window.Load();
+    return QApplication::exec();
+}

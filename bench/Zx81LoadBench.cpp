@@ -1,0 +1,52 @@
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+
+#include "app/TransferHandlers.h"
+#include "tests/rig/Images.h"
+#include "tests/rig/Rig.h"
+
+namespace brindle {
+namespace {
+
+// A whole LOAD by name of a 16 KB program on the simulated link: the name phase, the lookup,
+// the read and the reply of 16379 bytes. The 10 ms wait after each byte is virtual, so
+// what is measured is the program's own work; per_byte gives it for one reply byte.
+void BM_Zx81Load16K(benchmark::State& state) {
+    rig::TempDir dir;
+    rig::Rig r;
+    r.options.TransferDirectory = dir.text();
+    TransferHandlers handlers(r.link, {});
+    r.link.setHandlers(&handlers);
+
+    const std::vector<std::uint8_t> name{0x2C, 0x26, 0x32, 0xAA};  // GAME
+    std::vector<std::uint8_t> file = name;
+    // The largest image whose E_LINE (32768) a 16 KB ZX81 can have.
+    const std::vector<std::uint8_t> image = rig::Zx81Image(32768 - 16393 - 142);
+    file.insert(file.end(), image.begin(), image.end());
+    std::ofstream(dir.path() / "GAME.P81", std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+
+    std::vector<std::uint8_t> request{10};
+    request.insert(request.end(), name.begin(), name.end());
+    for (auto _ : state) {
+        r.peer.clearWrites();
+        r.peer.arrive(request);
+        r.run(400'000'000'000LL);
+        if (r.peer.writes().size() != file.size()) {
+            state.SkipWithError("the reply was not sent whole");
+            break;
+        }
+    }
+    const double replyBytes = static_cast<double>(file.size());
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(file.size()));
+    state.counters["per_byte"] = benchmark::Counter(
+        replyBytes, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["virtual_s_per_load"] =
+        benchmark::Counter(r.clock.nowMs() / 1000.0, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_Zx81Load16K)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace brindle

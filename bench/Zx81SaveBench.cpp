@@ -1,0 +1,86 @@
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+
+#include "app/frmMain.h"
+#include "tests/rig/Images.h"
+#include "tests/rig/Rig.h"
+#include "zx81/Charset.h"
+
+namespace brindle {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// A virtual clock that also notes, in real time, how long the program worked between two of its
+// waits: the processing that one poll cycle adds.
+class CycleTimer : public rig::VirtualClock {
+public:
+    void sleepMs(int ms) override {
+        const auto now = Steady::now();
+        if (last_)
+            cycles.push_back(std::chrono::duration<double, std::micro>(now - *last_).count());
+        rig::VirtualClock::sleepMs(ms);
+        last_ = Steady::now();
+    }
+    std::vector<double> cycles;
+
+private:
+    std::optional<Steady::time_point> last_;
+};
+
+class QtPump : public EventPump {
+public:
+    void processEvents() override {
+        QCoreApplication::processEvents();
+        if (extra) extra();
+    }
+    std::function<void()> extra;
+};
+
+// A 16 KB SAVE received by the real main window (offscreen), paced by the simulated peer.
+void BM_Zx81Save16K(benchmark::State& state) {
+    const Bytes image = rig::Zx81Image(16 * 1024 - 142);
+    Bytes request{32};
+    const Bytes name = TextToZX81("BENCH");
+    request.insert(request.end(), name.begin(), name.end());
+    request.insert(request.end(), image.begin(), image.end());
+
+    double worst = 0, sum = 0;
+    std::size_t cycles = 0;
+    std::int64_t virtualNs = 0;
+    for (auto _ : state) {
+        rig::TempDir programDir;
+        CycleTimer clock;
+        rig::SimPeer peer{clock};
+        QtPump pump;
+        rig::FakeMessages messages;
+        rig::FakeDialogs dialogs;
+        frmMain w({peer, clock, pump, messages, dialogs, programDir.path(), nullptr, [] {}});
+        w.Load();
+        pump.extra = [&] { peer.deliverPendingEvent(); };
+        peer.send(request);
+        const std::int64_t start = clock.nowNs();
+        while (peer.pendingBytes() > 0 || w.link.state.LinkBusy != 0) {
+            clock.advanceNs(100'000);
+            peer.deliverPendingEvent();
+        }
+        virtualNs += clock.nowNs() - start;
+        for (double c : clock.cycles) {
+            worst = std::max(worst, c);
+            sum += c;
+        }
+        cycles += clock.cycles.size();
+    }
+    state.counters["cycles"] = static_cast<double>(cycles) / state.iterations();
+    state.counters["avg_cycle_us"] = sum / static_cast<double>(cycles);
+    state.counters["worst_cycle_us"] = worst;
+    state.counters["virtual_s"] = static_cast<double>(virtualNs) / 1e9 / state.iterations();
+}
+BENCHMARK(BM_Zx81Save16K)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+}  // namespace brindle

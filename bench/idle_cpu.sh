@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# CPU that Brindle uses while idle with a port open: a pseudo-terminal stands in for the cable.
+# Usage: bench/idle_cpu.sh BUILD_DIR [SECONDS]   (needs xvfb, xauth and python3)
+set -euo pipefail
+build=$(realpath "$1")
+seconds=${2:-10}
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$build/Brindle" "$work/"
+mkdir "$work/ports"
+python3 -c '
+import os, sys, time
+master, slave = os.openpty()
+os.symlink(os.ttyname(slave), sys.argv[1] + "/ports/COM1")
+time.sleep(float(sys.argv[2]))' "$work" $((seconds + 30)) &
+sleep 1
+xvfb-run -a bash -c '
+    "'"$work"'/Brindle" & pid=$!
+    sleep 3
+    ticks() { awk "{ print \$14 + \$15 }" /proc/$pid/stat; }
+    before=$(ticks); sleep '"$seconds"'; after=$(ticks)
+    hz=$(getconf CLK_TCK)
+    echo "idle CPU over '"$seconds"' s: $(( (after - before) * 1000 / hz )) ms"
+    grep -q "COM1" "'"$work"'/Brindle.ini" 2>/dev/null || true
+    kill $pid'
