@@ -54,9 +54,11 @@ void Link::resetRequestState() {
     state.NameReceived = false;
     state.EndAddress = 0;
     state.CurrentAddress = kZx81Start;
-    std::string filepath = display.filepath;
-    display = TransferDisplay{};
-    display.filepath = filepath;
+    // The file path and the status line are not part of a request's details.
+    TransferDisplay fresh;
+    fresh.filepath = std::move(display.filepath);
+    fresh.status = std::move(display.status);
+    display = std::move(fresh);
     state.FilePath = options.TransferDirectory;
     state.FileFormat = options.Zx81Format;
     state.FileFormat80 = options.Zx80Format;
@@ -66,7 +68,12 @@ void Link::LinkDispatcher(SerialEventKind kind) {
     if (state.LinkBusy != 0) return;
     SerialPort& port = services.port;
     if (kind == SerialEventKind::FramingError) {
+        // One box at a time: while it is open, events still come, and a peer at the wrong speed
+        // would otherwise stack up a box per burst of errors, each inside the one before.
+        if (framingMessageOpen_) return;
+        framingMessageOpen_ = true;
         services.messages.show({"Framing Error", "Brindle", MessageIcon::None, {}});
+        framingMessageOpen_ = false;
         return;
     }
     if (kind != SerialEventKind::BytesReceived && port.bytesWaiting() == 0) return;
@@ -82,45 +89,41 @@ void Link::LinkDispatcher(SerialEventKind kind) {
     assert(handlers_ != nullptr);
     ++runs_;
 
+    const auto startTransfer = [this](std::int32_t busy, const char* status) {
+        state.LinkBusy = busy;
+        display.status = status;
+    };
     while (!buffer.empty()) {
         const std::uint8_t code = buffer.front();
         if (code != kCodePrinter) resetRequestState();
+        // Every request starts with its one code byte; a byte that is no code is dropped alone.
+        buffer.erase(buffer.begin());
         switch (code) {
             case kCodeZx81Save:
-                state.LinkBusy = 2;
-                buffer.erase(buffer.begin());
-                display.status = "Receiving...";
+                startTransfer(2, "Receiving...");
                 handlers_->ReceiveZX81Program(buffer);
                 handlers_->RefreshOptionsWindow();
                 break;
             case kCodeZx81Load:
-                state.LinkBusy = 1;
-                buffer.erase(buffer.begin());
-                display.status = "Load Req...";
+                startTransfer(1, "Load Req...");
                 handlers_->SendZX81Program(buffer, {}, state.FileFormat);
                 break;
             case kCodeZx81Choose: {
-                state.LinkBusy = 1;
-                buffer.erase(buffer.begin());
-                display.status = "Load Req...";
+                startTransfer(1, "Load Req...");
                 std::string name = handlers_->ChooseZX81Program(buffer);
                 if (!buffer.empty()) handlers_->SendZX81Program(buffer, name, state.FileFormat);
                 break;
             }
             case kCodeZx80Load: {
                 state.CurrentAddress = kZx80Start;
-                state.LinkBusy = 1;
-                buffer.erase(buffer.begin());
-                display.status = "Load Req...";
+                startTransfer(1, "Load Req...");
                 std::string name = handlers_->ChooseZX80Program(true);
                 if (!name.empty()) handlers_->SendZX80Program(name);
                 break;
             }
             case kCodeZx80Save: {
                 state.CurrentAddress = kZx80Start;
-                state.LinkBusy = 2;
-                buffer.erase(buffer.begin());
-                display.status = "Receiving...";
+                startTransfer(2, "Receiving...");
                 std::string name = handlers_->ChooseZX80Program(false);
                 if (!name.empty()) {
                     handlers_->ReceiveZX80Program(name, buffer);
@@ -129,15 +132,14 @@ void Link::LinkDispatcher(SerialEventKind kind) {
                 break;
             }
             case kCodePrinter:
-                buffer.erase(buffer.begin());
                 display.status = "Printing...";
+                // The printer handler lets no events run, so the status is shown now.
                 sink_.present(display);
                 state.PrintingFlag = true;
                 handlers_->Printing(buffer);
                 state.PrintingFlag = false;
                 break;
             default:
-                buffer.erase(buffer.begin());
                 break;
         }
     }

@@ -57,7 +57,8 @@ private:
 
     DisplaySink& sink_;
     RequestHandlers* handlers_ = nullptr;
-    int runs_ = 0;  // dispatcher runs under way (a nested one returns early)
+    int runs_ = 0;  // dispatcher runs past their read and not yet ended
+    bool framingMessageOpen_ = false;
 };
 
 }  // namespace brindle

@@ -47,11 +47,6 @@ void setText(QLineEdit* box, const std::string& now, const std::string& before) 
     if (now != before) box->setText(QString::fromStdString(now));
 }
 
-std::string withSeparator(std::string directory) {
-    if (directory.empty() || directory.back() != '/') directory += '/';
-    return directory;
-}
-
 }  // namespace
 
 void PortComboBox::showPopup() {
@@ -183,14 +178,14 @@ std::filesystem::path frmMain::SettingsPath() const {
 void frmMain::Load() {
     link.state.PrintingFlag = false;
     const Settings saved =
-        LoadSettings(SettingsPath(), withSeparator(platform_.programDirectory.string()));
+        LoadSettings(SettingsPath(), NormaliseDirectory(platform_.programDirectory.string()));
     options.TransferDirectory = saved.TransferDirectory;
     options.PcFilePathMode = saved.PcFilePathMode;
 
     optionsWindow = new frmOptions(options, this);
     optionsWindow->setWindowFlag(Qt::Window);
     optionsWindow->setFormats(saved.Zx81Format, saved.Zx80Format);
-    options.TransferDirectory = withSeparator(options.TransferDirectory);
+    options.TransferDirectory = NormaliseDirectory(options.TransferDirectory);
     link.state.AbortFlag = false;
 
     show();
@@ -293,9 +288,15 @@ void frmMain::present(const TransferDisplay& display) {
             txtProgramInfo->setPlainText(QString::fromStdString(display.programInfo));
         }
     }
-    if (display.status != shown_.status) lblStatus->setText(QString::fromStdString(display.status));
+    if (display.status != shown_.status) {
+        lblStatus->setText(QString::fromStdString(display.status));
+        // A printer request lets no events run: the new status must be painted now to be seen.
+        lblStatus->repaint();
+    }
+    // A maximum of 0 would turn the bar into an endlessly animated busy indicator (a program
+    // whose end address comes before its start), so the bar always keeps a range.
     if (display.progressMax != shown_.progressMax)
-        ProgressBar1->setMaximum(std::max(display.progressMax, 0));
+        ProgressBar1->setMaximum(std::max(display.progressMax, 1));
     if (display.progressValue != shown_.progressValue)
         ProgressBar1->setValue(std::clamp(display.progressValue, 0, ProgressBar1->maximum()));
     shown_ = display;

@@ -1,8 +1,10 @@
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "app/TransferHandlers.h"
+#include "listing/DirectoryListing.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
 
@@ -47,6 +49,27 @@ void BM_Zx81Load16K(benchmark::State& state) {
         benchmark::Counter(r.clock.nowMs() / 1000.0, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_Zx81Load16K)->Unit(benchmark::kMillisecond);
+
+// The listing program of a directory of 1,000 program files, as a LOAD of a directory builds it:
+// the scan, the program and the file written.
+void BM_DirectoryListing1000(benchmark::State& state) {
+    rig::TempDir dir;
+    for (int i = 0; i < 1000; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "GAME%04d.%s", i, i % 3 == 0 ? "P" : "P81");
+        std::ofstream(dir.path() / name) << 'x';
+    }
+    TransferOptions options;
+    options.TransferDirectory = dir.text();
+    rig::FakeMessages messages;
+    for (auto _ : state) {
+        if (!BuildDirectoryListing(dir.text(), options, {}, messages)) {
+            state.SkipWithError("the listing was not built");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_DirectoryListing1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace brindle

@@ -49,7 +49,7 @@ void BM_Zx81Save16K(benchmark::State& state) {
     request.insert(request.end(), name.begin(), name.end());
     request.insert(request.end(), image.begin(), image.end());
 
-    double worst = 0, sum = 0;
+    double worst = 0, worstAfterFirst = 0, sum = 0;
     std::size_t cycles = 0;
     std::int64_t virtualNs = 0;
     for (auto _ : state) {
@@ -69,15 +69,18 @@ void BM_Zx81Save16K(benchmark::State& state) {
             peer.deliverPendingEvent();
         }
         virtualNs += clock.nowNs() - start;
-        for (double c : clock.cycles) {
-            worst = std::max(worst, c);
-            sum += c;
+        for (std::size_t i = 0; i < clock.cycles.size(); ++i) {
+            worst = std::max(worst, clock.cycles[i]);
+            // The first cycle also paints the freshly shown window once.
+            if (i > 0) worstAfterFirst = std::max(worstAfterFirst, clock.cycles[i]);
+            sum += clock.cycles[i];
         }
         cycles += clock.cycles.size();
     }
     state.counters["cycles"] = static_cast<double>(cycles) / state.iterations();
     state.counters["avg_cycle_us"] = sum / static_cast<double>(cycles);
     state.counters["worst_cycle_us"] = worst;
+    state.counters["worst_later_cycle_us"] = worstAfterFirst;
     state.counters["virtual_s"] = static_cast<double>(virtualNs) / 1e9 / state.iterations();
 }
 BENCHMARK(BM_Zx81Save16K)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up time of Brindle against a minimal Qt widgets program, measured side by side as whole
 # processes under a virtual X server: the time from launch until the program's window is mapped.
-# Usage: bench/startup.sh BUILD_DIR [RUNS]   (needs xvfb, xauth and xdotool)
+# Usage: bench/startup.sh BUILD_DIR [RUNS]   (needs xvfb, xauth and xwininfo)
 set -euo pipefail
 build=$(realpath "$1")
 runs=${2:-10}
@@ -10,27 +10,28 @@ trap 'rm -rf "$work"' EXIT
 cp "$build/Brindle" "$work/"
 mkdir "$work/ports"  # no serial devices: start-up must not touch the machine's own ports
 
-measure() {  # program, window title
-    local start end
+cat >"$work/measure.sh" <<'INNER'
+measure() {  # program, window title -> microseconds until its window is visible
+    local start end pid
     start=$(date +%s%N)
     "$1" >/dev/null 2>&1 &
-    local pid=$!
-    xdotool search --sync --onlyvisible --name "$2" >/dev/null
+    pid=$!
+    until xwininfo -name "$2" 2>/dev/null | grep -q IsViewable; do
+        kill -0 "$pid" 2>/dev/null || { echo "failed"; return; }
+        sleep 0.002
+    done
     end=$(date +%s%N)
     kill "$pid"
     wait "$pid" 2>/dev/null || true
     echo $(((end - start) / 1000))
 }
-
-export -f measure
-xvfb-run -a bash -c '
-    for i in $(seq '"$runs"'); do
-        echo "minimal $(measure '"$build"'/minimal_window "Minimal Window")"
-        echo "brindle $(measure '"$work"'/Brindle "Brindle V1.06")"
-    done' | awk '{ t[$1] = t[$1] " " $2 }
-    END {
-        for (k in t) {
-            n = split(t[k], v, " "); asort(v)
-            printf "%s: median %.1f ms over %d runs\n", k, v[int((n + 1) / 2)] / 1000, n
-        }
-    }'
+for i in $(seq "$RUNS"); do
+    echo "minimal $(measure "$BUILD/minimal_window" "Minimal Window")"
+    echo "brindle $(measure "$WORK/Brindle" "Brindle V1.06")"
+done
+INNER
+RUNS=$runs BUILD=$build WORK=$work xvfb-run -a bash "$work/measure.sh" >"$work/times"
+for name in minimal brindle; do
+    grep "^$name " "$work/times" | cut -d' ' -f2 | sort -n |
+        awk -v n="$name" '{ v[NR] = $1 } END { printf "%s: median %.1f ms over %d runs\n", n, v[int((NR + 1) / 2)] / 1000, NR }'
+done

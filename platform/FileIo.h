@@ -24,11 +24,11 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::pa
 bool ReplaceFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
                  FileError* error = nullptr);
 
-// A file that is written piece by piece beside its target and put in place only by Commit():
-// while it is open the target keeps its previous content.
 // Removes the staging files of transfers still under way; for a program that ends at once.
 void RemoveAbandonedStagingFiles();
 
+// A file that is written piece by piece beside its target and put in place only by Commit():
+// while it is open the target keeps its previous content.
 class StagedFile {
 public:
     explicit StagedFile(std::filesystem::path target);

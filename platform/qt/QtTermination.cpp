@@ -4,6 +4,8 @@
 
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 
 namespace brindle {
@@ -12,16 +14,21 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-// Only async-signal-safe work here: wake the event loop.
+// Only async-signal-safe work here: wake the event loop. The socket never blocks (a burst of
+// signals needs only one wake-up) and errno is kept for the code the signal interrupted.
 void onSignal(int) {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace
 
 void HandleTerminationSignals(std::function<void()> onTerminate) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        return;
+    }
     auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(notifier, &QSocketNotifier::activated, notifier,
                      [onTerminate = std::move(onTerminate)] {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "app/TransferHandlers.h"
+#include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
 
 namespace brindle {
@@ -159,6 +161,19 @@ TEST_F(LinkDispatcherTest, FramingErrorIsShownOnlyBetweenTransfers) {
     ASSERT_EQ(handlers.calls.size(), 2u);
 }
 
+TEST_F(LinkDispatcherTest, FramingErrorsWhileTheirMessageIsOpenAddNoSecondOne) {
+    int depth = 0;
+    r.messages.onShow = [&](const Message&) {
+        if (++depth > 5) return;  // without the guard, stop after a few boxes
+        r.peer.raise(SerialEventKind::FramingError);
+        r.peer.raise(SerialEventKind::FramingError);
+    };
+    r.peer.raise(SerialEventKind::FramingError);
+    EXPECT_EQ(r.messages.shown.size(), 1u);
+    r.peer.raise(SerialEventKind::FramingError);  // shown again once the first is closed
+    EXPECT_EQ(r.messages.shown.size(), 2u);
+}
+
 TEST_F(LinkDispatcherTest, FramingErrorDuringAPrinterLineIsShown) {
     handlers.during = [&](const std::string& name) {
         if (name == "Printing") r.peer.raise(SerialEventKind::FramingError);
@@ -273,9 +288,11 @@ TEST_F(LinkDispatcherTest, ResetTwiceIsResetOnceAndTheRunEndsIdle) {
         r.link.Abort();
         EXPECT_TRUE(r.link.state.AbortFlag);
         EXPECT_FALSE(r.peer.dtr());
+        // The handler's next poll cycle raises DTR; a second Reset then changes nothing.
+        r.peer.setDtr(true);
         r.link.Abort();
         EXPECT_TRUE(r.link.state.AbortFlag);
-        EXPECT_FALSE(r.peer.dtr());
+        EXPECT_TRUE(r.peer.dtr());
     };
     sendTogether({32, 0xA6});
     r.run();
@@ -290,6 +307,83 @@ TEST_F(LinkDispatcherTest, ResetWhileIdleKeepsTheLinkOpenForThePeer) {
     sendTogether({10, 0xA6});
     r.run();
     EXPECT_EQ(handlers.calls.size(), 1u);
+}
+
+// Requests whose handlers are not built yet still leave the link as they found it: none of
+// their bytes is read as a request of its own, and nothing is stored, sent or asked.
+class UnbuiltRequestsTest : public ::testing::Test {
+protected:
+    UnbuiltRequestsTest() {
+        r.options.TransferDirectory = transfer.text();
+        r.link.setHandlers(&handlers);
+    }
+
+    // A request read from the wrong bytes may wait for the peer for ever: Reset ends it.
+    void resetWhenStalled() {
+        r.pump.when([&] { return r.clock.nowMs() > 30'000; }, [&] { r.link.Abort(); });
+    }
+
+    void expectNothingDone() {
+        EXPECT_TRUE(std::filesystem::is_empty(transfer.path()));
+        EXPECT_TRUE(r.messages.shown.empty());
+        EXPECT_TRUE(r.dialogs.requests.empty());
+        EXPECT_TRUE(r.peer.written().empty());
+        EXPECT_EQ(r.peer.pendingBytes(), 0u);
+        EXPECT_EQ(r.link.state.LinkBusy, 0);
+        EXPECT_TRUE(r.peer.dtr());
+        EXPECT_EQ(r.peer.receiveThreshold(), 1);
+    }
+
+    rig::Rig r;
+    rig::TempDir transfer;
+    TransferHandlers handlers{r.link, nullptr};
+};
+
+TEST_F(UnbuiltRequestsTest, PrinterLinesAreTakenOffTheLink) {
+    // Two lines whose columns hold request codes: a ZX81 SAVE and LOAD among them.
+    Bytes line{27, 0x31, 0x1B, 0x4C, 0x00, 0x01};
+    for (int x = 0; x < 256; ++x) line.push_back(static_cast<std::uint8_t>(x % 2 ? 32 : 10 + x));
+    r.peer.send(line);
+    r.peer.send(line);
+    resetWhenStalled();
+    const int pumps = r.pump.calls();
+    r.run();
+    expectNothingDone();
+    EXPECT_EQ(r.pump.calls(), pumps);  // a printer line lets no events run
+
+    // A line takes its own bytes only: a request right after it is answered.
+    line.push_back(2);
+    r.peer.send(line);
+    r.run();
+    ASSERT_EQ(r.dialogs.requests.size(), 1u);
+    EXPECT_EQ(r.dialogs.requests[0].title, "Send ZX81 Program");
+}
+
+TEST_F(UnbuiltRequestsTest, Zx80SaveIsTakenOffTheLinkAndZx80LoadGetsNothing) {
+    Bytes save{160};
+    const Bytes image = rig::Zx80Image(300);
+    save.insert(save.end(), image.begin(), image.end());
+    save.push_back(32);  // the first byte after the image starts no SAVE of its own either
+    r.peer.send(save);
+    resetWhenStalled();
+    r.run();
+    expectNothingDone();
+
+    r.peer.send({130});
+    r.run();
+    expectNothingDone();
+}
+
+TEST_F(UnbuiltRequestsTest, ResetEndsTheZx80Save) {
+    r.pump.when([&] { return r.clock.nowMs() > 50; }, [&] { r.link.Abort(); });
+    Bytes save(1000, 0x55);  // longer than the time given below
+    save.front() = 160;
+    r.peer.send(save);
+    r.run(500'000'000LL);
+    EXPECT_TRUE(r.pump.allDone());
+    EXPECT_GT(r.peer.pendingBytes(), 0u);
+    EXPECT_EQ(r.link.state.LinkBusy, 0);
+    EXPECT_TRUE(r.peer.dtr());
 }
 
 }  // namespace

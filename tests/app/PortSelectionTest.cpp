@@ -83,11 +83,14 @@ TEST_F(PortSelectionTest, NoFreePortIsReportedEveryTime) {
 }
 
 TEST_F(PortSelectionTest, MissingPermissionIsExplained) {
-    port.ports = {{1, OpenFailure::PermissionDenied}};
+    port.ports = {{1, OpenFailure::PermissionDenied}, {2, OpenFailure::InUse}};
     ports.PortList();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "There are no free serial ports available");
-    EXPECT_NE(messages.shown[0].detail.find("dialout"), std::string::npos);
+    EXPECT_EQ(messages.shown,
+              (std::vector<Message>{error("There are no free serial ports available",
+                                          "Serial ports exist, but this user may not open them. "
+                                          "Ask for membership of the \"dialout\" group (sudo "
+                                          "usermod -aG dialout $USER), then log out and in "
+                                          "again.")}));
 }
 
 TEST_F(PortSelectionTest, FailedOpenNamesThePort) {

@@ -37,7 +37,7 @@ public:
     };
     const std::vector<Write>& writes() const { return writes_; }
     Bytes written() const;
-    // Drops the DTR history and the bytes the PC wrote.
+    // Forgets the bytes the PC wrote so far.
     void clearWrites() { writes_.clear(); }
     // Simulates an unplugged adapter: reads give nothing and writes fail.
     void unplug() { unplugged_ = true; }
