@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "zx81/Charset.h"
+#include "zx81/ProgramFiles.h"
 
 namespace brindle {
 
@@ -31,24 +32,10 @@ constexpr std::uint8_t kRem = 0xEA;
 constexpr std::uint8_t kInverseSpace = 0x80;
 constexpr std::uint8_t kZ80Return = 0xC9;
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
-// Length in bytes of the UTF-8 character that starts at text[i].
-std::size_t CharacterLength(const std::string& text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    return std::min(n, text.size() - i);
-}
-
 // The first character of text that the ZX81 cannot show, described for a message.
 std::string FirstUnshowable(const std::string& text) {
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = CharacterLength(text, i);
+        const std::size_t n = Utf8CharacterLength(text, i);
         const std::string c = text.substr(i, n);
         if (MakeListingEntry(c).empty()) {
             const auto lead = static_cast<unsigned char>(c[0]);
@@ -217,7 +204,7 @@ std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::
     std::error_code ec;
     std::filesystem::directory_iterator it(directory, ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = Utf8FromPath(it->path().filename());
         if (name.empty() || name.front() == '.') continue;
         const std::size_t dot = name.rfind('.');
         if (dot == std::string::npos) continue;
@@ -228,7 +215,7 @@ std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::
         found.emplace_back(UpperAscii(name), name);
     }
     if (ec) {
-        if (error != nullptr) error->description = directory.string() + ": " + ec.message();
+        if (error != nullptr) error->description = Utf8FromPath(directory) + ": " + ec.message();
         return std::nullopt;
     }
     std::sort(found.begin(), found.end());
@@ -238,21 +225,16 @@ std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::
     return names;
 }
 
-bool BuildDirectoryListing(const std::string& directory, const TransferOptions& options,
-                           const std::vector<std::filesystem::path>& routineSearchDirs,
-                           MessageBoxes& messages) {
-    const auto fail = [&messages](const std::string& text) {
+std::optional<std::filesystem::path> BuildDirectoryListing(
+    const std::string& directory, const TransferOptions& options,
+    const std::vector<std::filesystem::path>& routineSearchDirs, MessageBoxes& messages) {
+    const auto fail = [&messages](const std::string& text) -> std::optional<std::filesystem::path> {
         messages.show({text, kProgramTitle, MessageIcon::None, {}});
-        return false;
+        return std::nullopt;
     };
-    // "./SUB/" names a directory below the transfer directory. A leading separator already
-    // starts at the root of the one file system, so it needs no drive in front.
-    const std::string listed = !directory.empty() && directory.front() == '.'
-                                   ? options.TransferDirectory + directory
-                                   : directory;
-
     FileError error;
-    const std::optional<std::vector<std::string>> names = ScanListingFiles(listed, &error);
+    const std::optional<std::vector<std::string>> names =
+        ScanListingFiles(PathFromUtf8(directory), &error);
     if (!names) return fail(error.description);
 
     std::optional<std::vector<std::uint8_t>> routine;
@@ -260,23 +242,24 @@ bool BuildDirectoryListing(const std::string& directory, const TransferOptions& 
         const std::filesystem::path file = searchDir / kListingRoutineFileName;
         std::error_code ec;
         if (!std::filesystem::exists(file, ec)) {
-            if (ec) return fail(file.string() + ": " + ec.message());
+            if (ec) return fail(Utf8FromPath(file) + ": " + ec.message());
             continue;
         }
         routine = ReadWholeFile(file, &error);
         if (!routine) return fail(error.description);
         // With no routine bytes the ZX81 would run into the BASIC lines as code and crash.
-        if (routine->empty()) return fail(file.string() + ": the file is empty");
+        if (routine->empty()) return fail(Utf8FromPath(file) + ": the file is empty");
         break;
     }
 
-    const ListingResult listing = MakeListingProgram(listed, *names, routine, options.Zx81Format);
+    const ListingResult listing =
+        MakeListingProgram(directory, *names, routine, options.Zx81Format);
     if (!listing.error.empty()) return fail(listing.error);
 
     const std::filesystem::path target =
-        std::filesystem::path(listed) / (std::string(kListingFileName) + "." + options.Zx81Format);
+        PathFromUtf8(directory) / PathFromUtf8(kListingFileName + ("." + options.Zx81Format));
     if (!ReplaceFile(target, listing.bytes, &error)) return fail(error.description);
-    return true;
+    return target;
 }
 
 }  // namespace brindle

@@ -43,13 +43,13 @@ ListingResult MakeListingProgram(const std::string& directoryText,
 std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::path& directory,
                                                          FileError* error = nullptr);
 
-// Writes the listing program of directory (a directory text ending in the separator; one that
-// starts with "." lies below options.TransferDirectory) into that directory as
-// kListingFileName + "." + options.Zx81Format. The routine comes from the first of
-// routineSearchDirs that holds kListingRoutineFileName. On failure the user is shown why, no
-// listing file is left half written, and the result is false.
-bool BuildDirectoryListing(const std::string& directory, const TransferOptions& options,
-                           const std::vector<std::filesystem::path>& routineSearchDirs,
-                           MessageBoxes& messages);
+// Writes the listing program of directory (a directory text ending in the separator, already
+// resolved as a PC path) into that directory as kListingFileName + "." + options.Zx81Format. The
+// routine comes from the first of routineSearchDirs that holds kListingRoutineFileName. Returns the
+// file written. On failure the user is shown why, no listing file is left half written, and the
+// result is nothing.
+std::optional<std::filesystem::path> BuildDirectoryListing(
+    const std::string& directory, const TransferOptions& options,
+    const std::vector<std::filesystem::path>& routineSearchDirs, MessageBoxes& messages);
 
 }  // namespace brindle

@@ -1,9 +1,11 @@
 #include "options/OptionsRules.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 #include <system_error>
+
+#include "zx81/Charset.h"
+#include "zx81/ProgramFiles.h"
 
 namespace brindle {
 
@@ -11,16 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-char lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool sameLetter(char a, char b) {
-    return lower(a) == lower(b);
-}
-
-// One wildcard pattern against the whole name; a '*' remembers where to resume when a later
-// character fails, which is enough because a later '*' supersedes an earlier one.
+// One wildcard pattern against the whole name, both in capitals; a '*' remembers where to resume
+// when a later character fails, which is enough because a later '*' supersedes an earlier one.
 bool matchesOne(std::string_view name, std::string_view pattern) {
     std::size_t n = 0, p = 0;
     std::size_t starAt = std::string_view::npos, resumeAt = 0;
@@ -28,7 +22,7 @@ bool matchesOne(std::string_view name, std::string_view pattern) {
         if (p < pattern.size() && pattern[p] == '*') {
             starAt = p++;
             resumeAt = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || sameLetter(pattern[p], name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
             ++p;
             ++n;
         } else if (starAt != std::string_view::npos) {
@@ -46,15 +40,9 @@ bool isSeparator(char c) {
     return c == '/' || c == static_cast<char>(fs::path::preferred_separator);
 }
 
-std::string folded(const std::string& text) {
-    std::string result = text;
-    std::transform(result.begin(), result.end(), result.begin(), lower);
-    return result;
-}
-
 void sortByName(std::vector<std::string>& names) {
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string foldedA = folded(a), foldedB = folded(b);
+        const std::string foldedA = UpperAscii(a), foldedB = UpperAscii(b);
         return foldedA != foldedB ? foldedA < foldedB : a < b;
     });
 }
@@ -67,11 +55,13 @@ std::string VersionText() {
 }
 
 bool MatchesFilePattern(const std::string& fileName, const std::string& patterns) {
-    std::string_view rest = patterns;
+    const std::string name = UpperAscii(fileName);
+    const std::string allPatterns = UpperAscii(patterns);
+    std::string_view rest = allPatterns;
     while (true) {
         const std::size_t end = rest.find(';');
         const std::string_view one = rest.substr(0, end);
-        if (!one.empty() && matchesOne(fileName, one)) return true;
+        if (!one.empty() && matchesOne(name, one)) return true;
         if (end == std::string_view::npos) return false;
         rest.remove_prefix(end + 1);
     }
@@ -111,7 +101,7 @@ std::optional<DirectoryContents> ReadDirectory(const fs::path& directory,
     if (ec) return std::nullopt;
     DirectoryContents contents;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = Utf8FromPath(it->path().filename());
         std::error_code kindError;
         if (it->is_directory(kindError)) {
             contents.subdirectories.push_back(name);

@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "options/OptionsRules.h"
+#include "zx81/ProgramFiles.h"
 
 namespace brindle {
 
@@ -98,7 +99,7 @@ frmOptions::frmOptions(TransferOptions& options, QWidget* parent)
     // The lists start where the process stands, and stay there if the saved directory is gone.
     std::error_code ec;
     showDirectory(fs::current_path(ec));
-    setDirPath(fs::path(options_.TransferDirectory));
+    setDirPath(PathFromUtf8(options_.TransferDirectory));
 
     // The box shows only on or off, so the record takes the value the box shows.
     chkPath->setChecked(options_.PcFilePathMode == 1);
@@ -131,7 +132,7 @@ void frmOptions::Refresh() {
 }
 
 void frmOptions::SetDirectory(const std::string& directory) {
-    setDirPath(fs::path(directory));
+    setDirPath(PathFromUtf8(directory));
 }
 
 void frmOptions::showEvent(QShowEvent* event) {
@@ -154,7 +155,7 @@ bool frmOptions::showDirectory(const fs::path& directory) {
 
 bool frmOptions::setDirPath(const fs::path& directory) {
     if (!showDirectory(directory)) return false;
-    options_.TransferDirectory = NormaliseDirectory(dirPath_.string());
+    options_.TransferDirectory = NormaliseDirectory(Utf8FromPath(dirPath_));
     return true;
 }
 
@@ -175,14 +176,14 @@ void frmOptions::fillDir1(const std::vector<std::string>& subdirectories) {
             QStyle::SP_DirOpenIcon);
     }
     for (const std::string& name : subdirectories) {
-        add(name, dirPath_ / name, depth, QStyle::SP_DirClosedIcon);
+        add(PathFromUtf8(name), dirPath_ / PathFromUtf8(name), depth, QStyle::SP_DirClosedIcon);
     }
     Dir1->setCurrentRow(static_cast<int>(chain.size()) - 1);
 }
 
 void frmOptions::fillFile1(const std::vector<std::string>& files) {
     File1->clear();
-    for (const std::string& name : files) File1->addItem(toQString(name));
+    for (const std::string& name : files) File1->addItem(QString::fromStdString(name));
 }
 
 void frmOptions::listFiles() {

@@ -28,14 +28,6 @@ const std::array<const char*, 64>& table() {
     return t;
 }
 
-// Length in bytes of the UTF-8 sequence that starts with lead byte c.
-std::size_t sequenceLength(unsigned char c) {
-    if (c >= 0xF0) return 4;
-    if (c >= 0xE0) return 3;
-    if (c >= 0xC0) return 2;
-    return 1;
-}
-
 std::uint8_t codeOf(const std::string& character) {
     const auto& t = table();
     for (std::size_t i = 0; i < t.size(); ++i) {
@@ -46,11 +38,16 @@ std::uint8_t codeOf(const std::string& character) {
 
 }  // namespace
 
+std::size_t Utf8CharacterLength(const std::string& text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return std::min(n, text.size() - i);
+}
+
 std::vector<std::uint8_t> TextToZX81(const std::string& text) {
     std::vector<std::uint8_t> codes;
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n =
-            std::min(sequenceLength(static_cast<unsigned char>(text[i])), text.size() - i);
+        const std::size_t n = Utf8CharacterLength(text, i);
         codes.push_back(codeOf(text.substr(i, n)));
         i += n;
     }
@@ -64,6 +61,13 @@ std::string ZX81ToText(const std::vector<std::uint8_t>& codes) {
         unsigned code = codes[i];
         if (i + 1 == codes.size() && code >= 128) code -= 128;
         if (code < 64) text += table()[code];
+    }
+    return text;
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return text;
 }

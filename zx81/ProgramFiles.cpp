@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/FileIo.h"
+#include "zx81/Charset.h"
 
 namespace brindle {
 
@@ -15,24 +16,20 @@ constexpr std::size_t kSystemVariableBytes = kZx81ProgramStart - kZx81Start;
 constexpr std::size_t kMaxImageBytes = 32767;
 constexpr std::int32_t kMaxELine = 32768;
 
-std::string Utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return AsciiLower(x) == AsciiLower(y);
-           });
+    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
 }
 
 bool IsRegularFile(const std::filesystem::path& path) {
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);
+}
+
+// Whether the file system refuses to look the name up at all (too long, or in a directory that
+// cannot be searched), rather than finding nothing under it.
+bool Refused(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::status(path, ec).type() == std::filesystem::file_type::none && ec;
 }
 
 // A file in the same directory whose name differs from the wanted one only in letter case; the
@@ -66,6 +63,11 @@ std::filesystem::path PathFromUtf8(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::filesystem::path ProgramFileName::path() const {
     return PathFromUtf8(directory + baseName + extension);
 }
@@ -91,7 +93,7 @@ ProgramFileName SaveFileName(const std::string& name, const std::string& filePat
     if (options.PcFilePathMode != 0) {
         PcPath resolved = ResolvePcPath(name, options.TransferDirectory);
         file.directory = std::move(resolved.directory);
-        file.baseName = resolved.baseName.empty() ? "ZX81" : std::move(resolved.baseName);
+        file.baseName = std::move(resolved.baseName);
     } else {
         file.directory = filePath;
         file.baseName = name;
@@ -99,6 +101,9 @@ ProgramFileName SaveFileName(const std::string& name, const std::string& filePat
             if (std::string_view("/*:?<>\"").find(c) != std::string_view::npos) c = '-';
         }
     }
+    // A name that gives no file name (in normal mode, one made only of codes without a
+    // character) would otherwise be stored as the bare extension, a hidden file.
+    if (file.baseName.empty()) file.baseName = kUnnamedProgram;
     file.extension = "." + options.Zx81Format;
     return file;
 }
@@ -130,7 +135,7 @@ std::optional<FoundProgramFile> FindProgramFile(const ProgramFileName& name) {
     for (const std::string& extension : extensions) {
         const std::filesystem::path wanted =
             ProgramFileName{name.directory, name.baseName, extension}.path();
-        if (IsRegularFile(wanted)) return FoundProgramFile{wanted, extension};
+        if (IsRegularFile(wanted) || Refused(wanted)) return FoundProgramFile{wanted, extension};
         if (auto other = FindIgnoringCase(wanted)) return FoundProgramFile{*other, extension};
     }
     return std::nullopt;

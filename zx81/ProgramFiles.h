@@ -39,8 +39,9 @@ struct ProgramFileName {
     bool operator==(const ProgramFileName&) const = default;
 };
 
-// UTF-8 text as a path, so that "£" and "¬" keep their encoding on every platform.
+// UTF-8 text as a path and back, so that "£" and "¬" keep their encoding on every platform.
 std::filesystem::path PathFromUtf8(const std::string& text);
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // A ZX81 name written as a PC path: the directory (ending in the separator) and the base name.
 // A directory part beginning with "." lies under the transfer directory, one beginning with
@@ -53,9 +54,13 @@ struct PcPath {
 };
 PcPath ResolvePcPath(const std::string& name, const std::string& transferDirectory);
 
+// The base name a SAVE stores under when the ZX81 name gives none.
+inline constexpr const char* kUnnamedProgram = "ZX81";
+
 // The file a SAVE of the (converted) ZX81 name stores: in normal mode in filePath with the
 // characters that file names cannot hold replaced by "-"; in PC-file-path mode where the path
-// says, "ZX81" when it names no file. The extension is "." + the ZX81 format.
+// says; kUnnamedProgram when the name gives no base name. The extension is "." + the ZX81
+// format.
 ProgramFileName SaveFileName(const std::string& name, const std::string& filePath,
                              const TransferOptions& options);
 
@@ -78,7 +83,8 @@ struct FoundProgramFile {
 
 // Looks for the file under the name's extension, then under each format of the format list.
 // Only a file of exactly that name counts; failing that, on a file system that tells letter
-// case apart, one whose name differs only in letter case.
+// case apart, one whose name differs only in letter case. A name the file system refuses is
+// taken as found, so that reading it reports the failure.
 std::optional<FoundProgramFile> FindProgramFile(const ProgramFileName& name);
 
 enum class ProgramFileError {

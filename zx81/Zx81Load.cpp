@@ -1,6 +1,5 @@
 #include "zx81/Zx81Load.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -8,6 +7,7 @@
 #include "listing/DirectoryListing.h"
 #include "zx81/Charset.h"
 #include "zx81/ProgramFiles.h"
+#include "zx81/Zx81Save.h"
 
 namespace brindle {
 
@@ -20,13 +20,6 @@ constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_s
 // The separators a dialog's answer may use: "/" everywhere, and the platform's own.
 constexpr char kSeparators[] = {'/', kSeparator, '\0'};
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
 void ShowFile(TransferDisplay& display, const ProgramFileName& file) {
     display.filename = file.baseName + file.extension;
     display.filepath = file.directory;
@@ -38,26 +31,6 @@ bool NamesADrive(const std::string& baseName) {
     const std::filesystem::path path = PathFromUtf8(baseName);
     return !baseName.empty() && baseName.back() == ':' && path.has_root_name() &&
            !path.has_relative_path();
-}
-
-// Polls the peer, at least once, until the requested name is complete, and keeps the name alone
-// in the buffer, its end marker (the first byte with bit 7 set) included: whatever followed it
-// is no part of the request. False when Reset was pressed first.
-bool ReceiveName(Link& link, RequestBuffer& buffer) {
-    std::size_t scanned = 0;
-    do {
-        link.PollLink(buffer);
-        const auto end = std::find_if(buffer.begin() + static_cast<std::ptrdiff_t>(scanned),
-                                      buffer.end(), [](std::uint8_t b) { return b >= 128; });
-        scanned = buffer.size();
-        if (end != buffer.end()) {
-            buffer.erase(end + 1, buffer.end());
-            link.state.NameReceived = true;
-        }
-        link.ProcessEvents();
-        if (link.state.AbortFlag) return false;
-    } while (!link.state.NameReceived);
-    return true;
 }
 
 // A file the user picked in the dialog: read under its own name, while its extension, upper
@@ -109,14 +82,15 @@ public:
         if (!path_.empty()) std::filesystem::remove(path_, ec);
     }
 
-    // False when it could not be built; the user has been told why.
-    bool Build(Link& link, const std::string& directory) {
+    // The listing of directory, in the default format; nothing when it could not be built (the
+    // user has been told why).
+    std::optional<FoundProgramFile> Build(Link& link, const std::string& directory) {
         const TransferOptions& options = link.options;
-        if (!BuildDirectoryListing(directory, options, link.routineDirectories,
-                                   link.services.messages))
-            return false;
-        path_ = ProgramFileName{directory, kListingFileName, "." + options.Zx81Format}.path();
-        return true;
+        std::optional<std::filesystem::path> built = BuildDirectoryListing(
+            directory, options, link.routineDirectories, link.services.messages);
+        if (!built) return std::nullopt;
+        path_ = std::move(*built);
+        return FoundProgramFile{path_, "." + options.Zx81Format};
     }
 
 private:
@@ -124,7 +98,8 @@ private:
 };
 
 // Settles which file answers the request: the requested one under the default format, then
-// under each format of the list, and failing those the one the user picks. Nothing when the
+// under each format of the list, and failing those the one the user picks. A name without a
+// file part in PC-file-path mode is answered by the listing of its directory. Nothing when the
 // user cancels.
 std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffer& name,
                                                   const std::string& givenName,
@@ -133,7 +108,8 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
     LinkState& state = link.state;
     const TransferOptions& options = link.options;
     ProgramFileName file;
-    bool present = true;
+    std::optional<FoundProgramFile> found;
+    bool listingAsked = false;
     if (!givenName.empty()) {
         // A file chosen in the dialog: a name in its own directory, not a path to resolve.
         file = {state.FilePath, givenName, "." + givenFormat};
@@ -145,17 +121,19 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
         }
         state.FilePath = file.directory;
         if (options.PcFilePathMode != 0 && file.baseName.empty()) {
-            // A listing that could not be built is not there; an older one must not stand in.
-            present = listing.Build(link, state.FilePath);
+            // Exactly the file just built is sent: neither a listing that could not be built nor
+            // the extension the name gave may let an older one stand in.
+            listingAsked = true;
+            found = listing.Build(link, state.FilePath);
             file.baseName = kListingFileName;
+            file.extension = "." + options.Zx81Format;
         }
         if (file.extension.empty()) file.extension = "." + options.Zx81Format;
     }
     link.display.programInfo = NameInfoLine(name);
     ShowFile(link.display, file);
 
-    std::optional<FoundProgramFile> found;
-    if (present) found = FindProgramFile(file);
+    if (!listingAsked) found = FindProgramFile(file);
     if (found) {
         file.extension = found->extension;
     } else {
@@ -207,7 +185,9 @@ void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFi
 
 void SendZX81Program(Link& link, RequestBuffer& buffer, const std::string& givenName,
                      const std::string& givenFormat) {
-    if (ReceiveName(link, buffer)) {
+    // Whatever came after the name is no part of the request.
+    if (std::optional<std::vector<std::uint8_t>> name = ReceiveZX81Name(link, buffer)) {
+        buffer = std::move(*name);
         ListingFile listing;
         const std::optional<FoundProgramFile> file =
             FindRequestedFile(link, buffer, givenName, givenFormat, listing);

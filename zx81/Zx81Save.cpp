@@ -44,28 +44,6 @@ void ReportFailure(Link& link) {
     link.services.messages.show({"Invalid Filename", "Error", MessageIcon::None, {}});
 }
 
-// Takes bytes from the peer until the name's end marker (a byte with bit 7 set) has come; the
-// name is returned with that byte, and the buffer keeps what followed it. Nothing when Reset
-// was pressed first.
-std::optional<std::vector<std::uint8_t>> ReceiveName(Link& link, RequestBuffer& buffer) {
-    std::vector<std::uint8_t> name;
-    std::size_t scanned = 0;
-    while (!link.state.NameReceived) {
-        link.PollLink(buffer);
-        const auto end = std::find_if(buffer.begin() + static_cast<std::ptrdiff_t>(scanned),
-                                      buffer.end(), [](std::uint8_t b) { return b >= 128; });
-        scanned = buffer.size();
-        if (end != buffer.end()) {
-            name.assign(buffer.begin(), end + 1);
-            buffer.erase(buffer.begin(), end + 1);
-            link.state.NameReceived = true;
-        }
-        link.ProcessEvents();
-        if (link.state.AbortFlag) return std::nullopt;
-    }
-    return name;
-}
-
 // Takes one image byte at CurrentAddress and shows what it tells: the system-variable line, and
 // the program's extent once E_LINE is complete.
 void TakeImageByte(Link& link, std::uint8_t b, bool& endKnown) {
@@ -77,7 +55,7 @@ void TakeImageByte(Link& link, std::uint8_t b, bool& endKnown) {
     if (state.CurrentAddress == kELineHighAddress) {
         state.EndAddress += 256 * b;
         display.startAddr = std::to_string(kZx81Start);
-        display.fileLength = "-";
+        display.fileLength.assign(1, '-');  // not = "-": GCC 12 warns falsely (-Wrestrict)
         display.programLength = std::to_string(state.EndAddress - kZx81Start);
         display.endAddr = std::to_string(state.EndAddress - 1);
         display.progressMax = state.EndAddress - (kZx81Start - 1);
@@ -120,8 +98,27 @@ Outcome ReceiveImage(Link& link, RequestBuffer& buffer, StagedFile* staged) {
 
 }  // namespace
 
+std::optional<std::vector<std::uint8_t>> ReceiveZX81Name(Link& link, RequestBuffer& buffer) {
+    std::size_t scanned = 0;
+    for (;;) {
+        link.PollLink(buffer);
+        const auto end = std::find_if(buffer.begin() + static_cast<std::ptrdiff_t>(scanned),
+                                      buffer.end(), [](std::uint8_t b) { return b >= 128; });
+        scanned = buffer.size();
+        std::vector<std::uint8_t> name;
+        if (end != buffer.end()) {
+            name.assign(buffer.begin(), end + 1);
+            buffer.erase(buffer.begin(), end + 1);
+            link.state.NameReceived = true;
+        }
+        link.ProcessEvents();
+        if (link.state.AbortFlag) return std::nullopt;
+        if (!name.empty()) return name;
+    }
+}
+
 void ReceiveZX81Program(Link& link, RequestBuffer& buffer) {
-    const auto name = ReceiveName(link, buffer);
+    const auto name = ReceiveZX81Name(link, buffer);
     if (!name) {
         buffer.clear();
         return;

@@ -10,10 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(OptionsRules, VersionShowsEveryPartWithoutLeadingZeros) {
-    EXPECT_EQ(VersionText(), "Version 1.6.0");
-}
-
 TEST(OptionsRules, FileListPatternIgnoresLetterCase) {
     for (const char* name : {"GAME.P81", "game.p81", "Game.P", "x.p", "x.81", "x.O", "x.o", "a.P80",
                              "b.p80", "c.80", ".P81"}) {
@@ -33,28 +29,6 @@ TEST(OptionsRules, WildcardsMatchAnyRunAndAnyOneCharacter) {
     // Empty entries between separators match nothing.
     EXPECT_FALSE(MatchesFilePattern("x", ";;"));
     EXPECT_TRUE(MatchesFilePattern("x.o", ";*.O;"));
-}
-
-TEST(OptionsRules, DirectoryTextEndsInOneSeparator) {
-    EXPECT_EQ(NormaliseDirectory("/home/user/zx"), "/home/user/zx/");
-    EXPECT_EQ(NormaliseDirectory("/home/user/zx/"), "/home/user/zx/");
-    EXPECT_EQ(NormaliseDirectory("/"), "/");
-    EXPECT_EQ(NormaliseDirectory(""), "");
-}
-
-TEST(OptionsRules, DirectoryFormIsAbsoluteAndPlain) {
-    EXPECT_EQ(DirectoryForm("/a/b/"), fs::path("/a/b"));
-    EXPECT_EQ(DirectoryForm("/a/./b/../c"), fs::path("/a/c"));
-    EXPECT_EQ(DirectoryForm("/a/b/.."), fs::path("/a"));
-    EXPECT_EQ(DirectoryForm("/"), fs::path("/"));
-    EXPECT_EQ(DirectoryForm("/.."), fs::path("/"));
-    EXPECT_EQ(DirectoryForm("sub"), fs::current_path() / "sub");
-    EXPECT_EQ(DirectoryForm(""), fs::path());
-}
-
-TEST(OptionsRules, PathChainRunsFromTheRootDown) {
-    EXPECT_EQ(PathChain("/a/b"), (std::vector<fs::path>{"/", "/a", "/a/b"}));
-    EXPECT_EQ(PathChain("/"), (std::vector<fs::path>{"/"}));
 }
 
 TEST(OptionsRules, ReadDirectoryListsSubdirectoriesAndMatchingFilesByName) {
@@ -78,13 +52,6 @@ TEST(OptionsRules, ReadDirectoryFailsOnWhatIsNoReadableDirectory) {
     std::ofstream(dir.path() / "plain.P81") << "x";
     EXPECT_FALSE(ReadDirectory(dir.path() / "missing", kFileListPattern).has_value());
     EXPECT_FALSE(ReadDirectory(dir.path() / "plain.P81", kFileListPattern).has_value());
-}
-
-TEST(OptionsRules, PlacedBesideTheMainWindowUnlessThatPassesTheScreenEdge) {
-    EXPECT_EQ(PlaceBesideLeft(100, 300, 200, 1000), 400);
-    EXPECT_EQ(PlaceBesideLeft(500, 300, 200, 1000), 800);  // ends exactly at the edge
-    EXPECT_EQ(PlaceBesideLeft(501, 300, 200, 1000), 800);
-    EXPECT_EQ(PlaceBesideLeft(900, 300, 200, 1000), 800);  // overlaps the main window
 }
 
 }  // namespace

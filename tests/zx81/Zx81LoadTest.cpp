@@ -2,71 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <functional>
 
-#include "app/TransferHandlers.h"
 #include "listing/DirectoryListing.h"
-#include "platform/FileIo.h"
 #include "tests/rig/Images.h"
-#include "tests/rig/Rig.h"
+#include "tests/zx81/Zx81TestHandlers.h"
 #include "zx81/Charset.h"
 
 namespace brindle {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-using rig::Rig;
-using rig::TempDir;
+using namespace rig;
 
-constexpr std::int64_t kMs = 1'000'000;
 const Message kInvalidFile{"Invalid File", "Error", MessageIcon::None, {}};
 const Bytes kGame{0x2C, 0x26, 0x32, 0xAA};  // GAME in ZX81 codes, the last with bit 7
-
-Bytes Concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-Bytes Prefix(const Bytes& bytes, std::size_t n) {
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-Bytes FileBytes(const fs::path& path) {
-    auto bytes = ReadWholeFile(path);
-    return bytes ? *bytes : Bytes{};
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::string> Listing(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// An image of the given length whose E_LINE says eLine.
-Bytes ImageWithELine(std::size_t length, int eLine) {
-    Bytes image(length, 0x11);
-    image[11] = static_cast<std::uint8_t>(eLine & 0xFF);
-    image[12] = static_cast<std::uint8_t>(eLine >> 8);
-    return image;
-}
 
 // The program details of a LOAD, written out independently of the code under test.
 TransferDisplay SentDetails(const std::string& filename, const std::string& filepath,
                             const std::string& nameHex, const Bytes& image, std::size_t replySize) {
-    const int eLine = rig::StoredELine(image, 11);
+    const int eLine = StoredELine(image, 11);
     TransferDisplay d;
     d.filename = filename;
     d.filepath = filepath;
@@ -74,65 +29,14 @@ TransferDisplay SentDetails(const std::string& filename, const std::string& file
     d.programLength = std::to_string(eLine - 16393);
     d.startAddr = "16393";
     d.endAddr = std::to_string(eLine - 1);
-    d.programInfo = "Filename: " + nameHex + "\r\n";
-    for (std::size_t i = 0; i < 116; ++i) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%d=%02X\r\n", 16393 + static_cast<int>(i), image[i]);
-        d.programInfo += line;
-    }
+    d.programInfo = ProgramInfo(nameHex, image, 116);
     d.progressMax = static_cast<int>(replySize);
     return d;
 }
 
-// The program's own handlers for the LOAD requests, wired into a rig. Requests they do not
-// serve are recorded by name and taken off the link whole, so a test can tell that no stray
-// byte was taken for a request.
-class LoadHandlers : public RequestHandlers {
-public:
-    explicit LoadHandlers(Rig& rig) : rig_(rig), real_(rig.link, {}) { rig.link.setHandlers(this); }
-
-    void SendZX81Program(RequestBuffer& buffer, const std::string& name,
-                         const std::string& format) override {
-        entryBuffers.push_back(buffer);
-        const int raisesBefore = rig_.peer.dtrRaises();
-        real_.SendZX81Program(buffer, name, format);
-        polls.push_back(rig_.peer.dtrRaises() - raisesBefore);
-        leftBuffers.push_back(buffer);
-    }
-    std::string ChooseZX81Program(RequestBuffer& buffer) override {
-        return real_.ChooseZX81Program(buffer);
-    }
-    void ReceiveZX81Program(RequestBuffer& buffer) override { other("ReceiveZX81", buffer); }
-    std::string ChooseZX80Program(bool) override {
-        others.push_back("ChooseZX80");
-        return {};
-    }
-    void SendZX80Program(const std::string&) override { others.push_back("SendZX80"); }
-    void ReceiveZX80Program(const std::string&, RequestBuffer& buffer) override {
-        other("ReceiveZX80", buffer);
-    }
-    void Printing(RequestBuffer& buffer) override { other("Printing", buffer); }
-    void RefreshOptionsWindow() override { others.push_back("Refresh"); }
-
-    std::vector<RequestBuffer> entryBuffers;  // the buffer each LOAD was handed
-    std::vector<RequestBuffer> leftBuffers;   // what each LOAD left in it
-    std::vector<int> polls;                   // poll cycles (DTR raises) of each LOAD
-    std::vector<std::string> others;
-
-private:
-    void other(const std::string& name, RequestBuffer& buffer) {
-        others.push_back(name);
-        buffer.clear();
-    }
-
-    Rig& rig_;
-    TransferHandlers real_;
-};
-
 // One link with the real LOAD handlers, answering from its own transfer directory.
-struct Session {
-    Session() {
-        rig.options.TransferDirectory = dir.text();
+struct Session : Zx81Session {
+    Session() : Zx81Session({"SendZX81", "ChooseZX81"}) {
         rig.link.transferDirectoryMoved = [this](const std::string& to) { moves.push_back(to); };
     }
 
@@ -143,31 +47,19 @@ struct Session {
     void Put(const std::string& relative, const Bytes& bytes) {
         WriteFile(dir.path() / relative, bytes);
     }
-    void ExpectIdle() {
-        EXPECT_TRUE(rig.peer.dtr());
-        EXPECT_EQ(rig.peer.receiveThreshold(), 1);
-        EXPECT_EQ(rig.link.state.LinkBusy, 0);
-        EXPECT_FALSE(rig.link.state.AbortFlag);
-        EXPECT_EQ(rig.peer.pendingBytes(), 0u);
-        EXPECT_EQ(handlers.others, std::vector<std::string>{});
-        for (const Bytes& left : handlers.leftBuffers) EXPECT_EQ(left, Bytes{});
-    }
     // Runs action once the PC has written the given number of reply bytes.
     void AfterWrites(std::size_t count, std::function<void()> action) {
         rig.pump.when([this, count] { return rig.peer.writes().size() == count; },
                       std::move(action));
     }
 
-    TempDir dir;
-    Rig rig;
-    LoadHandlers handlers{rig};
     std::vector<std::string> moves;
 };
 
 class Zx81LoadTest : public ::testing::Test, public Session {};
 
 TEST_F(Zx81LoadTest, ByNameSendsTheNameThenTheImageOneByteEvery10Ms) {
-    const Bytes image = rig::Zx81Image(300);
+    const Bytes image = Zx81Image(300);
     Put("GAME.P81", Concat({0x3F, 0xB4}, image));  // a stored name that differs from the file's
     Put("GAME.P", {1, 2, 3});
     rig.display.keepHistory = true;
@@ -202,7 +94,7 @@ TEST_F(Zx81LoadTest, ByNameSendsTheNameThenTheImageOneByteEvery10Ms) {
 }
 
 TEST_F(Zx81LoadTest, FormatListFindsTheOtherFormatAndLetterCaseIsForgiven) {
-    const Bytes image = rig::Zx81Image(20);
+    const Bytes image = Zx81Image(20);
     rig.options.Zx81Format = "P";
     Put("GAME.P81", Concat(kGame, image));
     Load(kGame);
@@ -221,7 +113,7 @@ TEST_F(Zx81LoadTest, FormatListFindsTheOtherFormatAndLetterCaseIsForgiven) {
 }
 
 TEST_F(Zx81LoadTest, ImageIsCutAtELineAndAShorterOneSentWhole) {
-    const Bytes image = rig::Zx81Image(40);
+    const Bytes image = Zx81Image(40);
     Put("GAME.P", Concat(image, {7, 8, 9}));
     rig.options.Zx81Format = "P";
     Load(kGame);
@@ -267,6 +159,14 @@ TEST_F(Zx81LoadTest, FilesThatCannotBeUsedAreReportedAndNothingIsSent) {
     }
 }
 
+TEST_F(Zx81LoadTest, NameTheFileSystemRefusesIsInvalid) {
+    Load(TextToZX81(std::string(300, 'A')));
+    EXPECT_EQ(rig.messages.shown, std::vector<Message>{kInvalidFile});
+    EXPECT_TRUE(rig.dialogs.requests.empty());
+    EXPECT_EQ(rig.peer.written(), Bytes{});
+    ExpectIdle();
+}
+
 TEST_F(Zx81LoadTest, LimitsOfAUsableFile) {
     struct Case {
         const char* what;
@@ -294,7 +194,7 @@ TEST_F(Zx81LoadTest, LimitsOfAUsableFile) {
 
 TEST_F(Zx81LoadTest, NeitherFormatPresentAsksTheUserAndSendsThePeersOwnName) {
     rig.options.Zx81Format = "P";
-    const Bytes image = rig::Zx81Image(30);
+    const Bytes image = Zx81Image(30);
     Put("GAMES/Other.p81", Concat({0x34, 0xB3}, image));
     const std::string chosenDir = dir.text() + "GAMES/";
     rig.dialogs.answers.push_back(chosenDir + "Other.p81");
@@ -346,7 +246,7 @@ TEST_F(Zx81LoadTest, ChosenFileThatVanishedBeforeTheReadIsInvalid) {
 }
 
 TEST_F(Zx81LoadTest, OnePollEvenWhenTheNameCameWithTheCodeAndWhatItBringsIsDropped) {
-    const Bytes image = rig::Zx81Image(10);
+    const Bytes image = Zx81Image(10);
     Put("GAME.P81", Concat(kGame, image));
     rig.peer.arrive(Concat({10}, kGame));
     rig.peer.sendAt(rig.clock.nowNs() + 15 * kMs, {32, 2, 0x80});
@@ -360,14 +260,9 @@ TEST_F(Zx81LoadTest, OnePollEvenWhenTheNameCameWithTheCodeAndWhatItBringsIsDropp
 TEST_F(Zx81LoadTest, NameWithoutAnEndKeepsPollingUntilReset) {
     rig.peer.send({10, 0x2C, 0x26});
     rig.peer.sendAt(500 * kMs, {0x32, 0x2A});
-    bool busyAtReset = false;
-    rig.pump.when([this] { return rig.clock.nowNs() >= 2000 * kMs; },
-                  [this, &busyAtReset] {
-                      busyAtReset = rig.link.state.LinkBusy == 1;
-                      rig.link.Abort();
-                  });
+    ResetAt(2000 * kMs);
     rig.run();
-    EXPECT_TRUE(busyAtReset);
+    EXPECT_EQ(busyAtReset, 1);
     ASSERT_EQ(handlers.polls.size(), 1u);
     EXPECT_GT(handlers.polls[0], 150);
     EXPECT_EQ(rig.peer.written(), Bytes{});
@@ -377,7 +272,7 @@ TEST_F(Zx81LoadTest, NameWithoutAnEndKeepsPollingUntilReset) {
 }
 
 TEST_F(Zx81LoadTest, ResetWhileSendingStopsAfterTheCurrentByte) {
-    const Bytes image = rig::Zx81Image(30);
+    const Bytes image = Zx81Image(30);
     Put("GAME.P81", Concat(kGame, image));
     AfterWrites(7, [this] { rig.link.Abort(); });
     Load(kGame);
@@ -386,7 +281,7 @@ TEST_F(Zx81LoadTest, ResetWhileSendingStopsAfterTheCurrentByte) {
 }
 
 TEST_F(Zx81LoadTest, UnpluggedAdapterEndsTheSend) {
-    const Bytes image = rig::Zx81Image(300);
+    const Bytes image = Zx81Image(300);
     Put("GAME.P81", Concat(kGame, image));
     AfterWrites(3, [this] { rig.peer.unplug(); });
     Load(kGame);
@@ -398,7 +293,7 @@ TEST_F(Zx81LoadTest, UnpluggedAdapterEndsTheSend) {
 
 TEST_F(Zx81LoadTest, DriveLikeNameIsAnOrdinaryNameWithoutDriveLetters) {
     if (fs::path("A:").has_root_name()) GTEST_SKIP() << "file system with drive letters";
-    const Bytes image = rig::Zx81Image(5);
+    const Bytes image = Zx81Image(5);
     Put("A:.P81", Concat({0xA6}, image));
     rig.options.PcFilePathMode = 1;
     const Bytes name = TextToZX81("A:");
@@ -413,8 +308,8 @@ class Zx81LoadListingTest : public Zx81LoadTest {
 protected:
     void SetUp() override {
         rig.options.PcFilePathMode = 1;
-        Put("b.p", rig::Zx81Image(1));
-        Put("A.P81", Concat({0xA6}, rig::Zx81Image(2)));
+        Put("b.p", Zx81Image(1));
+        Put("A.P81", Concat({0xA6}, Zx81Image(2)));
         // The listing as it stands while it is being sent.
         AfterWrites(1, [this] {
             for (const char* ext : {".P81", ".P"}) {
@@ -466,7 +361,7 @@ TEST_F(Zx81LoadListingTest, ResetWhileSendingStillDeletesTheListing) {
 TEST_F(Zx81LoadListingTest, ListingThatCannotBeBuiltIsNotReplacedByAnOldOne) {
     // The ZX81 cannot show the underscore in this directory's path.
     const std::string transfer = dir.text() + "my_zx/";
-    const Bytes old = Concat(kGame, rig::Zx81Image(3));
+    const Bytes old = Concat(kGame, Zx81Image(3));
     WriteFile(fs::path(transfer) / "Directory_Listing.P81", old);
     rig.options.TransferDirectory = transfer;
     Load(dotSlash);
@@ -478,11 +373,38 @@ TEST_F(Zx81LoadListingTest, ListingThatCannotBeBuiltIsNotReplacedByAnOldOne) {
     ExpectIdle();
 }
 
+TEST_F(Zx81LoadListingTest, NameWithAnExtensionGetsTheListingJustBuilt) {
+    // An older listing under the extension the name gives must not stand in for the new one.
+    const Bytes stale = Zx81Image(3);
+    Put("Directory_Listing.P", stale);
+    const Bytes name = TextToZX81("./.P");
+    Load(name);
+    const Bytes listing = ExpectedListing("P81");
+    EXPECT_EQ(rig.peer.written(), Concat(name, Bytes(listing.begin() + 17, listing.end())));
+    EXPECT_EQ(rig.display.last.filename, "Directory_Listing.P81");
+    EXPECT_EQ(Listing(dir.path()),
+              (std::vector<std::string>{"A.P81", "Directory_Listing.P", "b.p"}));
+    EXPECT_EQ(FileBytes(dir.path() / "Directory_Listing.P"), stale);
+    ExpectIdle();
+}
+
+TEST_F(Zx81LoadListingTest, ListingTooLongToSendIsInvalidAndStillDeleted) {
+    // A routine this long puts E_LINE past 32768.
+    TempDir routineDir;
+    WriteFile(routineDir.path() / "Brindle.bin", Bytes(17000, 0xC9));
+    rig.link.routineDirectories = {routineDir.path()};
+    Load(dotSlash);
+    EXPECT_EQ(rig.messages.shown, std::vector<Message>{kInvalidFile});
+    EXPECT_EQ(rig.peer.written(), Bytes{});
+    EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"A.P81", "b.p"}));
+    ExpectIdle();
+}
+
 TEST_F(Zx81LoadListingTest, PathWithExtensionReadsABareImageThenTriesTheFormats) {
     const Bytes name = TextToZX81("./GAMES/X.P");
     const std::string games = dir.text() + "./GAMES/";
     // Its fourth byte has bit 7 set: read with a name field, it would not be this image.
-    const Bytes bare = rig::Zx81Image(4);
+    const Bytes bare = Zx81Image(4);
     ASSERT_GE(bare[3], 128);
     Put("GAMES/X.P", bare);
     Load(name);
@@ -493,7 +415,7 @@ TEST_F(Zx81LoadListingTest, PathWithExtensionReadsABareImageThenTriesTheFormats)
 
     Session s;
     s.rig.options.PcFilePathMode = 1;
-    const Bytes image = rig::Zx81Image(6);
+    const Bytes image = Zx81Image(6);
     s.Put("GAMES/X.P81", Concat({0xBD}, image));
     s.Load(name);
     EXPECT_EQ(s.rig.peer.written(), Concat(name, image));
@@ -517,7 +439,7 @@ TEST_F(Zx81LoadListingTest, PathWithExtensionReadsABareImageThenTriesTheFormats)
 // --- Request code 2: the PC user picks the program ---
 
 TEST_F(Zx81LoadTest, Code2RepliesWithTheChosenBaseNameInZx81Codes) {
-    const Bytes image = rig::Zx81Image(25);
+    const Bytes image = Zx81Image(25);
     Put("ZX/Game.p81", Concat({0x26, 0xA6}, image));
     const std::string chosenDir = dir.text() + "ZX/";
     rig.dialogs.answers.push_back(chosenDir + "Game.p81");
@@ -542,7 +464,7 @@ TEST_F(Zx81LoadTest, Code2RepliesWithTheChosenBaseNameInZx81Codes) {
 TEST_F(Zx81LoadTest, Code2SendsTheChosenFileAsItIsInPcFilePathMode) {
     // Dots in the chosen name are no extension and no path to resolve.
     rig.options.PcFilePathMode = 1;
-    const Bytes image = rig::Zx81Image(8);
+    const Bytes image = Zx81Image(8);
     Put("GAME.V2.P", image);
     rig.dialogs.answers.push_back(dir.text() + "GAME.V2.P");
     rig.peer.send({2});

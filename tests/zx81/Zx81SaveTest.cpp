@@ -1,93 +1,35 @@
 #include "zx81/Zx81Save.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <fstream>
+#include <csignal>
 #include <functional>
 
-#include "platform/FileIo.h"
 #include "tests/rig/Images.h"
-#include "tests/rig/Rig.h"
 #include "tests/zx81/Zx81TestHandlers.h"
 #include "zx81/Charset.h"
 
 namespace brindle {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using rig::Rig;
-using rig::TempDir;
-using rig::Zx81TestHandlers;
+using namespace rig;
 
-constexpr std::int64_t kMs = 1'000'000;
 const Message kInvalidFilename{"Invalid Filename", "Error", MessageIcon::None, {}};
-
-Bytes Concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-Bytes Prefix(const Bytes& bytes, std::size_t n) {
-    return Bytes(bytes.begin(), bytes.begin() + n);
-}
 
 Bytes SaveRequest(const Bytes& name, const Bytes& image) {
     return Concat(Concat({32}, name), image);
 }
 
-Bytes FileBytes(const std::filesystem::path& path) {
-    auto bytes = ReadWholeFile(path);
-    return bytes ? *bytes : Bytes{};
-}
-
-void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-// The names in a directory, sorted; staging files would show up here too.
-std::vector<std::string> Listing(const std::filesystem::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// The program details as the main window should show them, written out independently.
-std::string ExpectedInfo(const std::string& nameHex, const Bytes& image, std::size_t received) {
-    std::string text = "Filename: " + nameHex + "\r\n";
-    for (std::size_t i = 0; i < std::min<std::size_t>(received, 116); ++i) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%d=%02X\r\n", 16393 + static_cast<int>(i), image[i]);
-        text += line;
-    }
-    return text;
-}
-
-// An image whose E_LINE is eLine, 13 bytes long: the shortest that says where it ends.
+// The shortest image that says where it ends: up to the high byte of E_LINE.
 Bytes ShortImage(int eLine) {
-    Bytes image{0, 10, 0, 0x7D, 0x40, 0x7E, 0x40, 0x95, 0x40, 0, 0, 0, 0};
-    image[11] = static_cast<std::uint8_t>(eLine & 0xFF);
-    image[12] = static_cast<std::uint8_t>(eLine >> 8);
-    return image;
+    return ImageWithELine(13, eLine);
 }
 
 // One link with the real SAVE handler, storing into its own transfer directory.
-struct Session {
-    Session() {
-        rig.options.TransferDirectory = dir.text();
-        // A SAVE that never ends would hang the suite: give up after a long virtual time.
-        rig.pump.when([this] { return rig.clock.nowNs() > 100'000 * kMs; },
-                      [this] {
-                          ADD_FAILURE() << "the SAVE did not end";
-                          rig.link.Abort();
-                      });
-    }
+struct Session : Zx81Session {
+    Session() : Zx81Session({"ReceiveZX81"}) {}
 
     void Save(const Bytes& name, const Bytes& image) {
         rig.peer.send(SaveRequest(name, image));
@@ -97,42 +39,17 @@ struct Session {
     void SaveInOneRead(const Bytes& name, const Bytes& image) {
         const Bytes request = SaveRequest(name, image);
         rig.peer.send(request);
-        rig.clock.advanceNs(static_cast<std::int64_t>(request.size() + 1) * rig::SimPeer::kByteNs);
+        rig.clock.advanceNs(static_cast<std::int64_t>(request.size() + 1) * SimPeer::kByteNs);
         rig.run();
     }
-    void ExpectIdle() {
-        EXPECT_TRUE(rig.peer.dtr());
-        EXPECT_EQ(rig.peer.receiveThreshold(), 1);
-        EXPECT_EQ(rig.link.state.LinkBusy, 0);
-        EXPECT_FALSE(rig.link.state.AbortFlag);
-        EXPECT_EQ(rig.peer.pendingBytes(), 0u);
-        EXPECT_EQ(handlers.others, std::vector<std::string>{});
-        for (const Bytes& left : handlers.saveLeftBuffers) EXPECT_EQ(left, Bytes{});
-    }
-    // Presses Reset once the virtual clock has passed the given time, noting whether the SAVE
-    // was still running then.
-    void ResetAt(std::int64_t ns) {
-        rig.pump.when([this, ns] { return rig.clock.nowNs() >= ns; },
-                      [this] {
-                          runningAtReset = rig.link.state.LinkBusy == 2;
-                          onReset();
-                          rig.link.Abort();
-                      });
-    }
-
-    TempDir dir;
-    Rig rig;
-    Zx81TestHandlers handlers{rig};
-    bool runningAtReset = false;
-    std::function<void()> onReset = [] {};
 };
 
 class Zx81SaveTest : public ::testing::Test, public Session {};
 
 TEST_F(Zx81SaveTest, P81HoldsTheNameAsReceivedThenTheImage) {
     const Bytes name{38, 167};  // AB
-    const Bytes image = rig::Zx81Image(300);
-    const int eLine = rig::StoredELine(image, 11);
+    const Bytes image = Zx81Image(300);
+    const int eLine = StoredELine(image, 11);
     Save(name, image);
 
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"AB.P81"});
@@ -144,7 +61,7 @@ TEST_F(Zx81SaveTest, P81HoldsTheNameAsReceivedThenTheImage) {
     expected.programLength = std::to_string(eLine - 16393);
     expected.startAddr = "16393";
     expected.endAddr = std::to_string(eLine - 1);
-    expected.programInfo = ExpectedInfo("26 A7 ", image, image.size());
+    expected.programInfo = ProgramInfo("26 A7 ", image, image.size());
     expected.progressMax = eLine - 16392;
     expected.progressValue = 0;  // the run's end puts it back
     EXPECT_EQ(rig.display.last, expected);
@@ -155,7 +72,7 @@ TEST_F(Zx81SaveTest, P81HoldsTheNameAsReceivedThenTheImage) {
 
 TEST_F(Zx81SaveTest, PHoldsTheImageAlone) {
     rig.options.Zx81Format = "P";
-    const Bytes image = rig::Zx81Image(40);
+    const Bytes image = Zx81Image(40);
     Save({38, 167}, image);
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"AB.P"});
     EXPECT_EQ(FileBytes(dir.path() / "AB.P"), image);
@@ -164,8 +81,8 @@ TEST_F(Zx81SaveTest, PHoldsTheImageAlone) {
 
 TEST_F(Zx81SaveTest, DetailsFollowTheBytesAsTheyArrive) {
     rig.display.keepHistory = true;
-    const Bytes image = rig::Zx81Image(200);
-    const int eLine = rig::StoredELine(image, 11);
+    const Bytes image = Zx81Image(200);
+    const int eLine = StoredELine(image, 11);
     Save({166}, image);
 
     int seen = 0;
@@ -175,7 +92,7 @@ TEST_F(Zx81SaveTest, DetailsFollowTheBytesAsTheyArrive) {
         ASSERT_GE(value, seen);
         ASSERT_LE(value, seen + 1);
         seen = value;
-        ASSERT_EQ(shown.programInfo, ExpectedInfo("A6 ", image, value)) << value;
+        ASSERT_EQ(shown.programInfo, ProgramInfo("A6 ", image, value)) << value;
         ASSERT_EQ(shown.filename, "A");
         if (value < 13) {
             ASSERT_EQ(shown.progressMax, 13) << value;
@@ -193,24 +110,24 @@ TEST_F(Zx81SaveTest, DetailsFollowTheBytesAsTheyArrive) {
 TEST_F(Zx81SaveTest, FirstReadWithNameAndImageStillPollsAndWritesThoseBytesFirst) {
     const Bytes image = ShortImage(16406);
     SaveInOneRead({166}, image);
-    ASSERT_EQ(handlers.saveEntryBuffers.size(), 1u);
-    EXPECT_EQ(handlers.saveEntryBuffers[0], Concat({166}, image));
+    ASSERT_EQ(handlers.entryBuffers.size(), 1u);
+    EXPECT_EQ(handlers.entryBuffers[0], Concat({166}, image));
     // One poll for the name, one for the image: both are made although nothing more comes.
-    EXPECT_EQ(handlers.savePolls, std::vector<int>{2});
+    EXPECT_EQ(handlers.polls, std::vector<int>{2});
     EXPECT_EQ(FileBytes(dir.path() / "A.P81"), Concat({166}, image));
     ExpectIdle();
 }
 
 TEST_F(Zx81SaveTest, NameSplitOverSeveralPolls) {
     const Bytes name = TextToZX81("A NAME OF THIRTY ONE CHARACTERS");
-    const Bytes image = rig::Zx81Image(20);
+    const Bytes image = Zx81Image(20);
     rig.peer.send({32, name[0], name[1]});
     rig.peer.sendAt(200 * kMs, Bytes(name.begin() + 2, name.end()));
     rig.peer.sendAt(400 * kMs, image);
     rig.run();
     EXPECT_EQ(FileBytes(dir.path() / "A NAME OF THIRTY ONE CHARACTERS.P81"), Concat(name, image));
-    ASSERT_EQ(handlers.savePolls.size(), 1u);
-    EXPECT_GT(handlers.savePolls[0], 30);  // it kept polling through the pauses
+    ASSERT_EQ(handlers.polls.size(), 1u);
+    EXPECT_GT(handlers.polls[0], 30);  // it kept polling through the pauses
     ExpectIdle();
 }
 
@@ -238,7 +155,7 @@ TEST_F(Zx81SaveTest, ReplacesOnlyTheFileOfExactlyThatName) {
     WriteFile(dir.path() / "AB.P81", {1, 2, 3});
     WriteFile(dir.path() / "ab.P81", {4, 5, 6});
     WriteFile(dir.path() / "AB.P", {7});
-    const Bytes image = rig::Zx81Image(10);
+    const Bytes image = Zx81Image(10);
     Save({38, 167}, image);
     EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"AB.P", "AB.P81", "ab.P81"}));
     EXPECT_EQ(FileBytes(dir.path() / "AB.P81"), Concat({38, 167}, image));
@@ -253,7 +170,7 @@ TEST_F(Zx81SaveTest, FormatAndModeAreReadWhenTheFileIsSetUp) {
                       rig.options.Zx81Format = "P";
                       rig.options.PcFilePathMode = 1;
                   });
-    const Bytes image = rig::Zx81Image(10);
+    const Bytes image = Zx81Image(10);
     SaveInOneRead(TextToZX81("./X"), image);
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"X.P"});
     EXPECT_EQ(FileBytes(dir.path() / "X.P"), image);
@@ -275,15 +192,21 @@ TEST(Zx81SaveNames, EachNameGivesExactlyItsFile) {
         {{140}, "\xC2\xA3.P81"},
         {TextToZX81("."), "..P81"},
         {TextToZX81(".."), "...P81"},
+        {TextToZX81("../X"), "..-X.P81"},
         // Codes without a character drop out of the file name, not out of the name field.
         {{38, 100, 167}, "AB.P81"},
+        // With none left, the file is not the hidden ".P81" but has the name a PC path without
+        // a file part gets.
+        {{200}, "ZX81.P81"},
+        {{64, 127, 255}, "ZX81.P81"},
     };
     for (const Case& c : cases) {
         Session s;
-        const Bytes image = rig::Zx81Image(5);
+        const Bytes image = Zx81Image(5);
         s.Save(c.name, image);
         EXPECT_EQ(Listing(s.dir.path()), std::vector<std::string>{c.file}) << c.file;
         EXPECT_EQ(FileBytes(s.dir.path() / c.file), Concat(c.name, image)) << c.file;
+        EXPECT_EQ(s.rig.display.last.filename + ".P81", c.file);
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{}) << c.file;
         s.ExpectIdle();
     }
@@ -292,7 +215,7 @@ TEST(Zx81SaveNames, EachNameGivesExactlyItsFile) {
 TEST(Zx81SaveNames, LongestNameTheFileSystemTakes) {
     Session s;
     const std::string text(251, 'A');  // with ".P81", 255 bytes
-    const Bytes image = rig::Zx81Image(5);
+    const Bytes image = Zx81Image(5);
     s.Save(TextToZX81(text), image);
     EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{});
     EXPECT_EQ(Listing(s.dir.path()), std::vector<std::string>{text + ".P81"});
@@ -303,7 +226,7 @@ TEST(Zx81SaveNames, LongestNameTheFileSystemTakes) {
 TEST_F(Zx81SaveTest, PcPathIntoASubdirectory) {
     rig.options.PcFilePathMode = 1;
     std::filesystem::create_directory(dir.path() / "GAMES");
-    const Bytes image = rig::Zx81Image(10);
+    const Bytes image = Zx81Image(10);
     Save(TextToZX81("./GAMES/X"), image);
     EXPECT_EQ(FileBytes(dir.path() / "GAMES" / "X.P81"), Concat(TextToZX81("./GAMES/X"), image));
     EXPECT_EQ(rig.display.last.filename, "X");
@@ -319,7 +242,7 @@ TEST_F(Zx81SaveTest, PcPathIntoASubdirectory) {
 TEST_F(Zx81SaveTest, PcPathKeepsDotsAndCharacters) {
     rig.options.PcFilePathMode = 1;
     rig.options.Zx81Format = "P";
-    const Bytes image = rig::Zx81Image(10);
+    const Bytes image = Zx81Image(10);
     Save(TextToZX81("GAME.V2"), image);
     Save(TextToZX81("A*B?"), image);
     EXPECT_EQ(Listing(dir.path()), (std::vector<std::string>{"A*B?.P", "GAME.V2.P"}));
@@ -334,7 +257,7 @@ TEST_F(Zx81SaveTest, PcPathWithoutDotIsRelativeToTheWorkingDirectory) {
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(work.path());
     rig.options.PcFilePathMode = 1;
-    const Bytes image = rig::Zx81Image(10);
+    const Bytes image = Zx81Image(10);
     Save(TextToZX81("GAMES/X"), image);
     std::filesystem::current_path(before);
     EXPECT_EQ(FileBytes(work.path() / "GAMES" / "X.P81"), Concat(TextToZX81("GAMES/X"), image));
@@ -346,7 +269,7 @@ TEST_F(Zx81SaveTest, PcPathWithoutDotIsRelativeToTheWorkingDirectory) {
 // program is still taken off the link: its bytes (the image holds 10, 32, 130 and 160) must not
 // start LOADs, SAVEs or dialogs.
 TEST(Zx81SaveFailures, InvalidFilenameAndNothingWritten) {
-    const Bytes image = rig::Zx81Image(300);
+    const Bytes image = Zx81Image(300);
     struct Case {
         std::string what;
         std::function<void(Session&)> prepare;
@@ -384,7 +307,7 @@ TEST(Zx81SaveFailures, RootPathIsNotTakenIntoTheTransferDirectory) {
     if (std::filesystem::exists("/ZX")) GTEST_SKIP() << "/ZX exists on this machine";
     Session s;
     s.rig.options.PcFilePathMode = 1;
-    s.Save(TextToZX81("/ZX/X"), rig::Zx81Image(10));
+    s.Save(TextToZX81("/ZX/X"), Zx81Image(10));
     EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename});
     EXPECT_EQ(s.rig.display.last.filepath, "/ZX/");
     EXPECT_FALSE(std::filesystem::exists("/ZX"));
@@ -402,7 +325,7 @@ TEST(Zx81SaveFailures, UnwritableDirectory) {
                                      std::filesystem::perm_options::add);
         GTEST_SKIP() << "permissions do not bind this user";
     }
-    s.Save({166}, rig::Zx81Image(10));
+    s.Save({166}, Zx81Image(10));
     std::filesystem::permissions(s.dir.path(), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename});
@@ -411,14 +334,66 @@ TEST(Zx81SaveFailures, UnwritableDirectory) {
     s.ExpectIdle();
 }
 
+// A file that fails part way (here the file-size limit stands in for a full disk) is reported
+// at once; the previous file stays, and the rest of the image is still taken off the link.
+TEST(Zx81SaveFailures, WriteFailingMidImageKeepsThePreviousFile) {
+    Session s;
+    WriteFile(s.dir.path() / "A.P81", {1, 2});
+    int progressAtMessage = -1;
+    s.rig.messages.onShow = [&](const Message&) {
+        progressAtMessage = s.rig.link.display.progressValue;
+    };
+    const Bytes image = Zx81Image(20000);
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit small{1000, before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    s.Save({166}, image);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename});
+    EXPECT_GT(progressAtMessage, 0);
+    EXPECT_LT(progressAtMessage, static_cast<int>(image.size()));
+    EXPECT_EQ(Listing(s.dir.path()), std::vector<std::string>{"A.P81"});
+    EXPECT_EQ(FileBytes(s.dir.path() / "A.P81"), (Bytes{1, 2}));
+    s.ExpectIdle();
+}
+
+TEST(Zx81SaveFailures, DirectoryVanishingMidImage) {
+    Session s;
+    s.rig.options.PcFilePathMode = 1;
+    const std::filesystem::path games = s.dir.path() / "GAMES";
+    std::filesystem::create_directory(games);
+    s.rig.pump.when([&] { return s.rig.link.display.progressValue == 50; },
+                    [&] { std::filesystem::remove_all(games); });
+    s.Save(TextToZX81("./GAMES/X"), Zx81Image(300));
+    EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename});
+    EXPECT_FALSE(std::filesystem::exists(games));
+    s.ExpectIdle();
+}
+
+// The rest of a program that cannot be stored is awaited like any other, so Reset ends it.
+TEST(Zx81SaveFailures, PeerStoppingAfterAFailureWaitsForReset) {
+    Session s;
+    s.rig.options.TransferDirectory = s.dir.text() + "missing/";
+    s.ResetAt(2000 * kMs);
+    s.Save({166}, Prefix(Zx81Image(100), 60));
+    EXPECT_EQ(s.busyAtReset, 2);
+    EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename});
+    EXPECT_EQ(Listing(s.dir.path()), std::vector<std::string>{});
+    s.ExpectIdle();
+}
+
 TEST_F(Zx81SaveTest, PeerStoppingMidNameWaitsForResetAndTouchesNoFile) {
     WriteFile(dir.path() / "AB.P81", {1, 2, 3});
     ResetAt(2000 * kMs);
     rig.peer.send({32, 38, 39});  // no end marker
     rig.run();
-    EXPECT_TRUE(runningAtReset);
-    ASSERT_EQ(handlers.savePolls.size(), 1u);
-    EXPECT_GE(handlers.savePolls[0], 190);
+    EXPECT_EQ(busyAtReset, 2);
+    ASSERT_EQ(handlers.polls.size(), 1u);
+    EXPECT_GE(handlers.polls[0], 190);
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"AB.P81"});
     EXPECT_EQ(FileBytes(dir.path() / "AB.P81"), (Bytes{1, 2, 3}));
     EXPECT_EQ(rig.messages.shown, std::vector<Message>{});
@@ -432,9 +407,9 @@ TEST_F(Zx81SaveTest, ResetMidImageKeepsThePreviousFile) {
         EXPECT_EQ(FileBytes(dir.path() / "AB.P81"), (Bytes{1, 2, 3}));
     };
     ResetAt(2000 * kMs);
-    Save({38, 167}, Prefix(rig::Zx81Image(100), 60));
-    EXPECT_TRUE(runningAtReset);
-    EXPECT_GE(handlers.savePolls[0], 190);
+    Save({38, 167}, Prefix(Zx81Image(100), 60));
+    EXPECT_EQ(busyAtReset, 2);
+    EXPECT_GE(handlers.polls[0], 190);
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"AB.P81"});
     EXPECT_EQ(FileBytes(dir.path() / "AB.P81"), (Bytes{1, 2, 3}));
     EXPECT_EQ(rig.messages.shown, std::vector<Message>{});
@@ -442,17 +417,17 @@ TEST_F(Zx81SaveTest, ResetMidImageKeepsThePreviousFile) {
 }
 
 TEST_F(Zx81SaveTest, ResetMidImageWithoutPreviousFileKeepsWhatArrived) {
-    const Bytes part = Prefix(rig::Zx81Image(100), 60);
+    const Bytes part = Prefix(Zx81Image(100), 60);
     ResetAt(2000 * kMs);
     Save({38, 167}, part);
-    EXPECT_TRUE(runningAtReset);
+    EXPECT_EQ(busyAtReset, 2);
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"AB.P81"});
     EXPECT_EQ(FileBytes(dir.path() / "AB.P81"), Concat({38, 167}, part));
     ExpectIdle();
 }
 
 TEST_F(Zx81SaveTest, ResetStopsAfterTheCurrentByte) {
-    const Bytes image = rig::Zx81Image(100);
+    const Bytes image = Zx81Image(100);
     rig.pump.when([this] { return rig.link.display.progressValue == 20; },
                   [this] { rig.link.Abort(); });
     SaveInOneRead({166}, Prefix(image, 24));
@@ -462,15 +437,15 @@ TEST_F(Zx81SaveTest, ResetStopsAfterTheCurrentByte) {
 }
 
 TEST_F(Zx81SaveTest, TakesNoMorePollsThanThePeerNeeds) {
-    const Bytes image = rig::Zx81Image(2000);
+    const Bytes image = Zx81Image(2000);
     Save(TextToZX81("GAME"), image);
-    ASSERT_EQ(handlers.saveEntryBuffers.size(), 1u);
+    ASSERT_EQ(handlers.entryBuffers.size(), 1u);
     // The peer sends back to back while DTR is high: the bytes after the first read take this
     // many 10 ms cycles, and the last of them may land one cycle late.
     const std::int64_t rest = 4 + static_cast<std::int64_t>(image.size()) -
-                              static_cast<std::int64_t>(handlers.saveEntryBuffers[0].size());
-    const std::int64_t needed = (rest * rig::SimPeer::kByteNs + 10 * kMs - 1) / (10 * kMs);
-    EXPECT_LE(handlers.savePolls[0], needed + 1);
+                              static_cast<std::int64_t>(handlers.entryBuffers[0].size());
+    const std::int64_t needed = (rest * SimPeer::kByteNs + 10 * kMs - 1) / (10 * kMs);
+    EXPECT_LE(handlers.polls[0], needed + 1);
     EXPECT_EQ(FileBytes(dir.path() / "GAME.P81"), Concat(TextToZX81("GAME"), image));
     ExpectIdle();
 }
