@@ -225,12 +225,21 @@ std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::
     return names;
 }
 
-std::optional<std::filesystem::path> BuildDirectoryListing(
+ListingFile::ListingFile(const std::filesystem::path& directory, const std::string& format)
+    : reservation_(directory / PathFromUtf8(kListingFileName + ("." + format))) {}
+
+bool ListingFile::Write(const std::vector<std::uint8_t>& bytes, FileError* error) {
+    // Opening takes a hidden name that no file has and registers it for removal at a quick exit;
+    // the listing then takes that name whole.
+    return reservation_.open(error) && ReplaceFile(reservation_.stagingPath(), bytes, error);
+}
+
+std::unique_ptr<ListingFile> BuildDirectoryListing(
     const std::string& directory, const TransferOptions& options,
     const std::vector<std::filesystem::path>& routineSearchDirs, MessageBoxes& messages) {
-    const auto fail = [&messages](const std::string& text) -> std::optional<std::filesystem::path> {
+    const auto fail = [&messages](const std::string& text) -> std::unique_ptr<ListingFile> {
         messages.show({text, kProgramTitle, MessageIcon::None, {}});
-        return std::nullopt;
+        return nullptr;
     };
     FileError error;
     const std::optional<std::vector<std::string>> names =
@@ -256,10 +265,9 @@ std::optional<std::filesystem::path> BuildDirectoryListing(
         MakeListingProgram(directory, *names, routine, options.Zx81Format);
     if (!listing.error.empty()) return fail(listing.error);
 
-    const std::filesystem::path target =
-        PathFromUtf8(directory) / PathFromUtf8(kListingFileName + ("." + options.Zx81Format));
-    if (!ReplaceFile(target, listing.bytes, &error)) return fail(error.description);
-    return target;
+    auto file = std::make_unique<ListingFile>(PathFromUtf8(directory), options.Zx81Format);
+    if (!file->Write(listing.bytes, &error)) return fail(error.description);
+    return file;
 }
 
 }  // namespace brindle

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,8 +13,8 @@
 
 namespace brindle {
 
-// The listing file is this name, "." and the ZX81 format, written into the listed directory.
-// The underscore keeps it out of any listing, since the ZX81 cannot show it.
+// The name of the listing program: the name field of its ".P81" form, and the file name, with
+// "." and the ZX81 format, that the details show while it is sent.
 inline constexpr const char* kListingFileName = "Directory_Listing";
 
 // The optional Z80 routine that the listing program calls to show the directory on the ZX81.
@@ -43,12 +44,25 @@ ListingResult MakeListingProgram(const std::string& directoryText,
 std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::path& directory,
                                                          FileError* error = nullptr);
 
+// The listing program written for one LOAD: a file in the listed directory under a hidden name
+// of its own, so that it never replaces a user's file (a program saved as Directory_Listing, say)
+// and never lists itself. It is removed when this ends, and by RemoveAbandonedStagingFiles when
+// the program ends at once while it is sent.
+class ListingFile {
+public:
+    ListingFile(const std::filesystem::path& directory, const std::string& format);
+    bool Write(const std::vector<std::uint8_t>& bytes, FileError* error);
+    const std::filesystem::path& path() const { return reservation_.stagingPath(); }
+
+private:
+    StagedFile reservation_;  // never committed: its staging file is the listing
+};
+
 // Writes the listing program of directory (a directory text ending in the separator, already
-// resolved as a PC path) into that directory as kListingFileName + "." + options.Zx81Format. The
-// routine comes from the first of routineSearchDirs that holds kListingRoutineFileName. Returns the
-// file written. On failure the user is shown why, no listing file is left half written, and the
-// result is nothing.
-std::optional<std::filesystem::path> BuildDirectoryListing(
+// resolved as a PC path) into that directory, in the format options.Zx81Format. The routine comes
+// from the first of routineSearchDirs that holds kListingRoutineFileName. On failure the user is
+// shown why, no listing file is left behind, and the result is nothing.
+std::unique_ptr<ListingFile> BuildDirectoryListing(
     const std::string& directory, const TransferOptions& options,
     const std::vector<std::filesystem::path>& routineSearchDirs, MessageBoxes& messages);
 

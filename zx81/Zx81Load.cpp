@@ -1,8 +1,8 @@
 #include "zx81/Zx81Load.h"
 
 #include <filesystem>
+#include <memory>
 #include <optional>
-#include <system_error>
 
 #include "listing/DirectoryListing.h"
 #include "zx81/Charset.h"
@@ -71,40 +71,14 @@ std::optional<ChosenFile> AskForProgram(Link& link) {
     return chosen;
 }
 
-// The listing program built for one request, deleted again on every way out of it.
-class ListingFile {
-public:
-    ListingFile() = default;
-    ListingFile(const ListingFile&) = delete;
-    ListingFile& operator=(const ListingFile&) = delete;
-    ~ListingFile() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove(path_, ec);
-    }
-
-    // The listing of directory, in the default format; nothing when it could not be built (the
-    // user has been told why).
-    std::optional<FoundProgramFile> Build(Link& link, const std::string& directory) {
-        const TransferOptions& options = link.options;
-        std::optional<std::filesystem::path> built = BuildDirectoryListing(
-            directory, options, link.routineDirectories, link.services.messages);
-        if (!built) return std::nullopt;
-        path_ = std::move(*built);
-        return FoundProgramFile{path_, "." + options.Zx81Format};
-    }
-
-private:
-    std::filesystem::path path_;
-};
-
 // Settles which file answers the request: the requested one under the default format, then
 // under each format of the list, and failing those the one the user picks. A name without a
-// file part in PC-file-path mode is answered by the listing of its directory. Nothing when the
-// user cancels.
+// file part in PC-file-path mode is answered by the listing of its directory, built into
+// listing. Nothing when the user cancels.
 std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffer& name,
                                                   const std::string& givenName,
                                                   const std::string& givenFormat,
-                                                  ListingFile& listing) {
+                                                  std::unique_ptr<ListingFile>& listing) {
     LinkState& state = link.state;
     const TransferOptions& options = link.options;
     ProgramFileName file;
@@ -124,9 +98,11 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
             // Exactly the file just built is sent: neither a listing that could not be built nor
             // the extension the name gave may let an older one stand in.
             listingAsked = true;
-            found = listing.Build(link, state.FilePath);
             file.baseName = kListingFileName;
             file.extension = "." + options.Zx81Format;
+            listing = BuildDirectoryListing(state.FilePath, options, link.routineDirectories,
+                                            link.services.messages);
+            if (listing) found = FoundProgramFile{listing->path(), file.extension};
         }
         if (file.extension.empty()) file.extension = "." + options.Zx81Format;
     }
@@ -188,7 +164,7 @@ void SendZX81Program(Link& link, RequestBuffer& buffer, const std::string& given
     // Whatever came after the name is no part of the request.
     if (std::optional<std::vector<std::uint8_t>> name = ReceiveZX81Name(link, buffer)) {
         buffer = std::move(*name);
-        ListingFile listing;
+        std::unique_ptr<ListingFile> listing;  // removed again on every way out
         const std::optional<FoundProgramFile> file =
             FindRequestedFile(link, buffer, givenName, givenFormat, listing);
         if (file) SendProgramFile(link, buffer, *file);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +50,18 @@ inline Bytes ImageWithELine(std::size_t length, int eLine) {
     return image;
 }
 
+// Runs action with files limited to `bytes` bytes, which stands in for a full disk.
+inline void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& action) {
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit small{bytes, before.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    action();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+}
+
 // The program details text, written out independently of the code under test: the name line,
 // then a line for each of the first `count` image bytes that are system variables.
 inline std::string ProgramInfo(const std::string& nameHex, const Bytes& image, std::size_t count) {
@@ -60,7 +74,25 @@ inline std::string ProgramInfo(const std::string& nameHex, const Bytes& image, s
     return text;
 }
 
-// The names in a directory, sorted; staging files would show up here too.
+// The program details a transfer of image leaves shown, written out independently of the code
+// under test.
+inline TransferDisplay Details(const std::string& filename, const std::string& filepath,
+                               const std::string& nameHex, const Bytes& image,
+                               const std::string& fileLength, int progressMax) {
+    const int eLine = image[11] + 256 * image[12];
+    TransferDisplay d;
+    d.filename = filename;
+    d.filepath = filepath;
+    d.fileLength = fileLength;
+    d.programLength = std::to_string(eLine - 16393);
+    d.startAddr = "16393";
+    d.endAddr = std::to_string(eLine - 1);
+    d.programInfo = ProgramInfo(nameHex, image, 116);
+    d.progressMax = progressMax;
+    return d;
+}
+
+// The names in a directory, hidden ones included, sorted; staging files would show up here too.
 inline std::vector<std::string> Listing(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
@@ -69,41 +101,41 @@ inline std::vector<std::string> Listing(const std::filesystem::path& dir) {
     return names;
 }
 
-// The program's own handlers wired into a rig, every call recorded by name. The ZX81 requests
-// go to the real handlers; the others are taken off the link whole, so that a test can tell
-// that no stray byte was taken for a request.
-class Zx81TestHandlers : public RequestHandlers {
+// The program's own handlers wired into a rig, every call recorded by name, so that a test can
+// tell that no stray byte was taken for a request. The SAVE and LOAD also record the buffer they
+// were handed, what they left in it, and their poll cycles (DTR raises).
+class Zx81TestHandlers : public TransferHandlers {
 public:
-    explicit Zx81TestHandlers(Rig& rig) : rig_(rig), real_(rig.link, {}) {
+    explicit Zx81TestHandlers(Rig& rig)
+        : TransferHandlers(rig.link, [this] { ++refreshes; }), rig_(rig) {
         rig.link.setHandlers(this);
     }
 
     void ReceiveZX81Program(RequestBuffer& buffer) override {
-        measured("ReceiveZX81", buffer, [&] { real_.ReceiveZX81Program(buffer); });
+        measured("ReceiveZX81", buffer, [&] { TransferHandlers::ReceiveZX81Program(buffer); });
     }
     void SendZX81Program(RequestBuffer& buffer, const std::string& name,
                          const std::string& format) override {
-        measured("SendZX81", buffer, [&] { real_.SendZX81Program(buffer, name, format); });
+        measured("SendZX81", buffer,
+                 [&] { TransferHandlers::SendZX81Program(buffer, name, format); });
     }
     std::string ChooseZX81Program(RequestBuffer& buffer) override {
         calls.push_back("ChooseZX81");
-        return real_.ChooseZX81Program(buffer);
+        return TransferHandlers::ChooseZX81Program(buffer);
     }
     std::string ChooseZX80Program(bool) override {
         calls.push_back("ChooseZX80");
-        return {};
+        return {};  // as if cancelled, so no ZX80 transfer follows
     }
-    void SendZX80Program(const std::string&) override { calls.push_back("SendZX80"); }
-    void ReceiveZX80Program(const std::string&, RequestBuffer& buffer) override {
-        dropped("ReceiveZX80", buffer);
+    void Printing(RequestBuffer& buffer) override {
+        calls.push_back("Printing");
+        TransferHandlers::Printing(buffer);
     }
-    void Printing(RequestBuffer& buffer) override { dropped("Printing", buffer); }
-    void RefreshOptionsWindow() override { ++refreshes; }
 
-    std::vector<std::string> calls;           // every handler call but the refresh, in order
-    std::vector<RequestBuffer> entryBuffers;  // the buffer each SAVE or LOAD was handed
-    std::vector<RequestBuffer> leftBuffers;   // what each SAVE or LOAD left in it
-    std::vector<int> polls;                   // poll cycles (DTR raises) of each SAVE or LOAD
+    std::vector<std::string> calls;  // every handler call but the refresh, in order
+    std::vector<RequestBuffer> entryBuffers;
+    std::vector<RequestBuffer> leftBuffers;
+    std::vector<int> polls;
     int refreshes = 0;
 
 private:
@@ -116,27 +148,28 @@ private:
         polls.push_back(rig_.peer.dtrRaises() - raisesBefore);
         leftBuffers.push_back(buffer);
     }
-    void dropped(const char* name, RequestBuffer& buffer) {
-        calls.push_back(name);
-        buffer.clear();
-    }
 
     Rig& rig_;
-    TransferHandlers real_;
 };
 
-// One link with the real ZX81 handlers and its own transfer directory. `served` names the
-// handler calls that the test's requests should make; any other call is a stray request.
+// One link with the real handlers and its own transfer directory. `served` names the handler
+// calls that the test's requests should make; any other call is a stray request.
 struct Zx81Session {
     explicit Zx81Session(std::vector<std::string> served) : served(std::move(served)) {
         rig.options.TransferDirectory = dir.text();
-        // A transfer that never ends would hang the suite: give up after a long virtual time.
+        // A handler that never ends would hang the suite, since the rig's time limit is checked
+        // only between events: Reset after a long virtual time.
         rig.pump.when([this] { return rig.clock.nowNs() > 1'000'000 * kMs; },
                       [this] {
                           ADD_FAILURE() << "the transfer did not end";
                           rig.link.Abort();
                       });
     }
+
+    void Put(const std::string& relative, const Bytes& bytes) {
+        WriteFile(dir.path() / relative, bytes);
+    }
+    Bytes File(const std::string& relative) { return FileBytes(dir.path() / relative); }
 
     // The link is idle again, every request was one the test made, and each left its buffer
     // empty.
@@ -146,25 +179,24 @@ struct Zx81Session {
         EXPECT_EQ(rig.link.state.LinkBusy, 0);
         EXPECT_FALSE(rig.link.state.AbortFlag);
         EXPECT_EQ(rig.peer.pendingBytes(), 0u);
-        for (const std::string& call : handlers.calls) {
+        for (const std::string& call : handlers.calls)
             EXPECT_NE(std::find(served.begin(), served.end(), call), served.end()) << call;
-        }
         for (const Bytes& left : handlers.leftBuffers) EXPECT_EQ(left, Bytes{});
     }
     // Presses Reset once the virtual clock has passed the given time, noting what the link was
-    // busy with then.
-    void ResetAt(std::int64_t ns) {
+    // busy with then; `before` looks at the state just before.
+    void ResetAt(
+        std::int64_t ns, std::function<void()> before = [] {}) {
         rig.pump.when([this, ns] { return rig.clock.nowNs() >= ns; },
-                      [this] {
+                      [this, before] {
+                          before();
                           busyAtReset = rig.link.state.LinkBusy;
-                          onReset();
                           rig.link.Abort();
                       });
     }
 
     std::vector<std::string> served;
     std::int32_t busyAtReset = 0;
-    std::function<void()> onReset = [] {};
     TempDir dir;
     Rig rig;
     Zx81TestHandlers handlers{rig};
