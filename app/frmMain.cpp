@@ -238,8 +238,9 @@ void frmMain::cmdClear_Click() {
 }
 
 void frmMain::OptionsMenu_FilePath_Click() {
-    const int screenWidth = screen() != nullptr ? screen()->geometry().width() : 0;
-    optionsWindow->ShowBeside(frameGeometry(), screenWidth);
+    // The right edge of the screen the main window is on, which need not start at 0.
+    const int screenRight = screen() != nullptr ? screen()->geometry().right() + 1 : 0;
+    optionsWindow->ShowBeside(frameGeometry(), screenRight);
 }
 
 void frmMain::OptionsMenu_Printout_Click() {

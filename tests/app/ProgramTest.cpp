@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <thread>
 
 #include "platform/FileIo.h"
@@ -22,6 +23,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Polls until done() holds or the time is up.
+bool WaitFor(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    return done();
+}
+
 class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -29,7 +39,7 @@ protected:
         // The program must hold the device only when it opens it itself.
         fcntl(master_, F_SETFD, FD_CLOEXEC);
         fcntl(slave_, F_SETFD, FD_CLOEXEC);
-        termios raw{};
+        termios raw{};  // raw from the start, before the program gets to set it
         tcgetattr(master_, &raw);
         cfmakeraw(&raw);
         tcsetattr(master_, TCSANOW, &raw);
@@ -39,27 +49,10 @@ protected:
         std::filesystem::create_symlink(device_, dir_.path() / "ports" / "COM5");
     }
     void TearDown() override {
-        if (program_.state() != QProcess::NotRunning) {
-            program_.kill();
-            program_.waitForFinished(5000);
-        }
+        program_.kill();  // if still running
+        program_.waitForFinished(5000);
         close(master_);
         close(slave_);
-    }
-
-    void start() {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        program_.setProcessEnvironment(env);
-        program_.setWorkingDirectory(QString::fromStdString(dir_.path().string()));
-        program_.start(QString::fromStdString((dir_.path() / "Brindle").string()), {});
-        ASSERT_TRUE(program_.waitForStarted(10000));
-        // Started once it holds the port open.
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!holdsDevice()) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the port was never opened";
-            std::this_thread::sleep_for(20ms);
-        }
     }
 
     bool holdsDevice() const {
@@ -72,18 +65,6 @@ protected:
         return false;
     }
 
-    void stop() {
-        ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
-        ASSERT_TRUE(program_.waitForFinished(10000));
-        EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program_.exitCode(), 0);
-    }
-
-    std::string settings() const {
-        const auto bytes = ReadWholeFile(dir_.path() / "Brindle.ini");
-        return bytes ? std::string(bytes->begin(), bytes->end()) : std::string{};
-    }
-
     rig::TempDir dir_;
     int master_ = -1;
     int slave_ = -1;
@@ -91,29 +72,33 @@ protected:
     QProcess program_;
 };
 
-TEST_F(ProgramTest, OpensThePinnedPortAndNamesItInTheSettingsItWritesAtTheEnd) {
-    start();
-    stop();
-    EXPECT_EQ(settings(), dir_.text() + "\r\n 0 \r\nFalse\r\nFalse\r\nP81\r\nO\r\nCOM5\r\n");
-}
+TEST_F(ProgramTest, StoresASaveFromThePinnedPortAndNamesThePortInTheSettingsAtTheEnd) {
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program_.setProcessEnvironment(env);
+    program_.setWorkingDirectory(QString::fromStdString(dir_.path().string()));
+    program_.start(QString::fromStdString((dir_.path() / "Brindle").string()), {});
+    ASSERT_TRUE(program_.waitForStarted(10000));
+    ASSERT_TRUE(WaitFor([&] { return holdsDevice(); })) << "the port was never opened";
 
-TEST_F(ProgramTest, StoresASaveThatArrivesOnTheRealPort) {
-    start();
     const Bytes name = TextToZX81("REAL");
     const Bytes image = rig::Zx81Image(200);
     Bytes request{32};
     request.insert(request.end(), name.begin(), name.end());
     request.insert(request.end(), image.begin(), image.end());
     ASSERT_EQ(write(master_, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-
     Bytes expected = name;
     expected.insert(expected.end(), image.begin(), image.end());
     const auto file = dir_.path() / "REAL.P81";
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (ReadWholeFile(file) != expected && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(20ms);
+    WaitFor([&] { return ReadWholeFile(file) == expected; });
     EXPECT_EQ(ReadWholeFile(file), expected);
-    stop();
+
+    ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+    ASSERT_TRUE(program_.waitForFinished(10000));
+    EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program_.exitCode(), 0);
+    const std::string settings = dir_.text() + "\r\n 0 \r\nFalse\r\nFalse\r\nP81\r\nO\r\nCOM5\r\n";
+    EXPECT_EQ(ReadWholeFile(dir_.path() / "Brindle.ini"), Bytes(settings.begin(), settings.end()));
 }
 
 }  // namespace

@@ -11,37 +11,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Tests run as root, who may write anywhere: the writability check is decided by the test.
-bool Writable(const fs::path&) {
-    return true;
-}
-bool ReadOnly(const fs::path&) {
-    return false;
-}
-
-TEST(AppDirTest, WritableExecutableDirectoryIsTheProgramDirectory) {
+TEST(AppDirTest, ExecutableDirectoryWhenWritableElseTheUserDirectoryCreatedIfItCanBe) {
     rig::TempDir exe;
     rig::TempDir user;
-    const fs::path userData = user.path() / "Brindle";
-    EXPECT_EQ(ChooseProgramDir(exe.path(), userData, Writable), exe.path());
-    EXPECT_FALSE(fs::exists(userData));
-}
-
-TEST(AppDirTest, ReadOnlyExecutableDirectoryGivesTheCreatedUserDirectory) {
-    rig::TempDir exe;
-    rig::TempDir user;
+    // Tests may run as root, who may write anywhere: the test decides what is writable.
+    const auto writable = [](const fs::path&) { return true; };
+    const auto readOnly = [](const fs::path&) { return false; };
     const fs::path userData = user.path() / "share" / "Brindle";
-    EXPECT_EQ(ChooseProgramDir(exe.path(), userData, ReadOnly), userData);
+    EXPECT_EQ(ChooseProgramDir(exe.path(), userData, writable), exe.path());
+    EXPECT_FALSE(fs::exists(userData));
+    EXPECT_EQ(ChooseProgramDir(exe.path(), userData, readOnly), userData);
     EXPECT_TRUE(fs::is_directory(userData));
-    // A second start finds it in place.
-    EXPECT_EQ(ChooseProgramDir(exe.path(), userData, ReadOnly), userData);
-}
-
-TEST(AppDirTest, UserDirectoryThatCannotBeCreatedFallsBackToTheExecutableDirectory) {
-    rig::TempDir exe;
-    rig::TempDir user;
+    EXPECT_EQ(ChooseProgramDir(exe.path(), userData, readOnly), userData);  // found in place
     std::ofstream(user.path() / "file") << "x";
-    EXPECT_EQ(ChooseProgramDir(exe.path(), user.path() / "file" / "Brindle", ReadOnly), exe.path());
+    EXPECT_EQ(ChooseProgramDir(exe.path(), user.path() / "file" / "Brindle", readOnly), exe.path());
 }
 
 TEST(AppDirTest, WritabilityProbeLeavesNothingBehind) {

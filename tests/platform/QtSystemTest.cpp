@@ -64,7 +64,7 @@ ModalScript::Step Choose(const QString& name) {
     };
 }
 
-TEST(QtFileDialogsTest, SaveAddsTheDefaultExtensionAndGivesTheFullPath) {
+TEST(QtFileDialogsTest, SaveGivesTheFullPathWithTheDefaultExtensionInAFolderThatExists) {
     rig::TempDir dir;
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Save;
@@ -74,74 +74,46 @@ TEST(QtFileDialogsTest, SaveAddsTheDefaultExtensionAndGivesTheFullPath) {
     request.defaultExtension = "P81";
     request.pathMustExist = true;
     QString title;
-    ModalScript script({[&](QWidget* modal) {
-        title = modal->windowTitle();
-        Choose("Game")(modal);
-    }});
-    EXPECT_EQ(QtFileDialogs().run(request), (dir.path() / "Game.P81").string());
-    EXPECT_EQ(title, QStringLiteral("Save ZX81 Program"));
-}
-
-TEST(QtFileDialogsTest, CancelGivesNothing) {
-    rig::TempDir dir;
-    FileDialogRequest request;
-    request.initialDirectory = dir.path().string();
-    ModalScript script(
-        {[](QWidget* modal) { QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection); }});
-    EXPECT_EQ(QtFileDialogs().run(request), std::nullopt);
-    EXPECT_EQ(script.done(), 1u);
-}
-
-TEST(QtFileDialogsTest, MissingFolderIsRefusedWhenThePathMustExist) {
-    rig::TempDir dir;
-    FileDialogRequest request;
-    request.kind = FileDialogRequest::Kind::Save;
-    request.title = "Save Printout";
-    request.initialDirectory = dir.path().string();
-    request.pathMustExist = true;
     QString warning;
-    ModalScript script({Choose("absent/Printout.bmp"),
+    ModalScript script({[&](QWidget* modal) {
+                            title = modal->windowTitle();
+                            Choose("absent/Game")(modal);
+                        },
                         [&](QWidget* modal) {
                             auto* box = qobject_cast<QMessageBox*>(modal);
                             ASSERT_NE(box, nullptr);
                             warning = box->text();
                             QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
                         },
-                        Choose("Printout.bmp")});
-    EXPECT_EQ(QtFileDialogs().run(request), (dir.path() / "Printout.bmp").string());
+                        Choose("Game")});
+    EXPECT_EQ(QtFileDialogs().run(request), (dir.path() / "Game.P81").string());
+    EXPECT_EQ(title, QStringLiteral("Save ZX81 Program"));
     EXPECT_EQ(warning, QStringLiteral("The folder %1 does not exist.")
                            .arg(QString::fromStdString((dir.path() / "absent").string())));
+
+    ModalScript cancel(
+        {[](QWidget* modal) { QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection); }});
+    EXPECT_EQ(QtFileDialogs().run(request), std::nullopt);
+    EXPECT_EQ(cancel.done(), 1u);
 }
 
-TEST(QtMessageBoxesTest, ShowsCaptionTextIconAndDetail) {
-    struct Seen {
-        QString title, text, informative;
-        QMessageBox::Icon icon;
-        QMessageBox::StandardButtons buttons;
-    };
+TEST(QtMessageBoxesTest, ShowsCaptionTextIconAndDetailWithOneButton) {
+    using Seen = std::tuple<QString, QString, QString, QMessageBox::Icon, int>;
     std::vector<Seen> seen;
     const ModalScript::Step look = [&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
-        ASSERT_NE(box, nullptr);
-        seen.push_back({box->windowTitle(), box->text(), box->informativeText(), box->icon(),
-                        box->standardButtons()});
+        seen.emplace_back(box->windowTitle(), box->text(), box->informativeText(), box->icon(),
+                          int(box->standardButtons()));
         QMetaObject::invokeMethod(box, "accept", Qt::QueuedConnection);
     };
     ModalScript script({look, look});
     QtMessageBoxes boxes;
     boxes.show({"Can not open COM3", "Error", MessageIcon::Exclamation, "Permission denied"});
     boxes.show({"Invalid File", "Error", MessageIcon::None, ""});
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].title, "Error");
-    EXPECT_EQ(seen[0].text, "Can not open COM3");
-    EXPECT_EQ(seen[0].informative, "Permission denied");
-    EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
-    EXPECT_EQ(seen[0].buttons, QMessageBox::Ok);
-    EXPECT_EQ(seen[1].title, "Error");
-    EXPECT_EQ(seen[1].text, "Invalid File");
-    EXPECT_EQ(seen[1].informative, "");
-    EXPECT_EQ(seen[1].icon, QMessageBox::NoIcon);
-    EXPECT_EQ(seen[1].buttons, QMessageBox::Ok);
+    const std::vector<Seen> expected{
+        {"Error", "Can not open COM3", "Permission denied", QMessageBox::Warning, QMessageBox::Ok},
+        {"Error", "Invalid File", "", QMessageBox::NoIcon, QMessageBox::Ok}};
+    EXPECT_EQ(seen, expected);
 }
 
 }  // namespace
