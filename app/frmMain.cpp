@@ -100,9 +100,10 @@ void frmMain::buildControls() {
     txtFilepath = textBox(Frame1, "txtFilepath", twips(1440, 720, 2295, 285), false);
     Label2[0] = label(Frame1, "Label2_0", "File Length", twips(120, 1080, 1095, 255));
     txtFileLength = textBox(Frame1, "txtFileLength", twips(1440, 1080, 855, 285), true);
-    Label2[1] = label(Frame1, "Label2_1", "Program Length", twips(120, 1440, 1215, 255));
+    // The two longest labels reach to their text boxes, so the platform's font does not cut them.
+    Label2[1] = label(Frame1, "Label2_1", "Program Length", twips(120, 1440, 1320, 255));
     txtProgramLength = textBox(Frame1, "txtProgramLength", twips(1440, 1440, 855, 285), true);
-    Label3 = label(Frame1, "Label3", "Address Range", twips(120, 1800, 1215, 255));
+    Label3 = label(Frame1, "Label3", "Address Range", twips(120, 1800, 1320, 255));
     txtStartAddr = textBox(Frame1, "txtStartAddr", twips(1440, 1800, 855, 285), true);
     Label5 = label(Frame1, "Label5", "-", twips(2280, 1800, 255, 375));
     Label5->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
