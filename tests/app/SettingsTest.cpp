@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "app/Settings.h"
 #include "tests/rig/Rig.h"
 
@@ -43,14 +45,10 @@ TEST(SettingsTest, EachLineIsReadByItsRule) {
     EXPECT_EQ(Parse("/\r\n0\r\nFalse\r\nFalse\r\nP\r\no\r\n").Zx80Format, "O");
     // The mode is a check box: any leading number but 0 turns it on.
     EXPECT_EQ(Parse("/\r\n7\r\n").PcFilePathMode, 1);
-    const std::pair<const char*, int> numbers[] = {{" 1 ", 1},
-                                                   {"1abc", 1},
-                                                   {"abc", 0},
-                                                   {"", 0},
-                                                   {"0.7", 1},
-                                                   {"-3", -3},
-                                                   {"1e400", std::numeric_limits<int>::max()}};
+    const std::pair<const char*, int> numbers[] = {{" 1 ", 1}, {"1abc", 1}, {"abc", 0},
+                                                   {"", 0},    {"0.7", 1},  {"-3", -3}};
     for (const auto& [line, number] : numbers) EXPECT_EQ(LeadingNumber(line), number) << line;
+    EXPECT_EQ(LeadingNumber("1e400"), std::numeric_limits<int>::max());
     // A boolean is false only for "False" in any case or a whole number equal to 0.
     const std::pair<const char*, bool> booleans[] = {
         {"False", false}, {"FALSE", false}, {" 0.0 ", false}, {"True", true},

@@ -189,28 +189,6 @@ TEST_F(QtSerialPortTest, ReceiveEventsComeFromTheLoopOnlyWhileTheThresholdIsOne)
     EXPECT_EQ(events_, (Events{kReceived, kReceived}));
 }
 
-TEST_F(QtSerialPortTest, ReceiverThatReadsIsNeverCalledAgainInside) {
-    ASSERT_TRUE(port_->open());
-    int depth = 0;
-    int deepest = 0;
-    Bytes read;
-    port_->onEvent = [&](SerialEventKind kind) {
-        // More bytes come while the receiver reads: its read may not raise a nested event.
-        events_.push_back(kind);
-        deepest = std::max(deepest, ++depth);
-        send({2});
-        const Bytes now = ReadWithoutEventLoop([&] { return port_->readAll(); }, 2, 500ms);
-        read.insert(read.end(), now.begin(), now.end());
-        --depth;
-    };
-    send({1});
-    ASSERT_TRUE(RunEventLoop(2000ms, [&] { return !events_.empty(); }));
-    RunEventLoop(100ms);
-    EXPECT_EQ(events_, Events{kReceived});
-    EXPECT_EQ(deepest, 1);
-    EXPECT_EQ(read, (Bytes{1, 2}));
-}
-
 TEST_F(QtSerialPortTest, LostDeviceFoundByTheLoopClosesThePortQuietly) {
     ASSERT_TRUE(port_->open());
     closeMaster();
