@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
 # CPU that Brindle uses while idle with a port open: a pseudo-terminal stands in for the cable.
 # Usage: bench/idle_cpu.sh BUILD_DIR [SECONDS]   (needs xvfb, xauth and python3)
-set -euo pipefail
-build=$(realpath "$1")
+source "$(dirname "$0")/stage.sh"
 seconds=${2:-10}
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-cp "$build/Brindle" "$work/"
-mkdir "$work/ports"
 python3 -c '
 import os, sys, time
 master, slave = os.openpty()

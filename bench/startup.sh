@@ -2,13 +2,8 @@
 # Start-up time of Brindle against a minimal Qt widgets program, measured side by side as whole
 # processes under a virtual X server: the time from launch until the program's window is mapped.
 # Usage: bench/startup.sh BUILD_DIR [RUNS]   (needs xvfb, xauth and xwininfo)
-set -euo pipefail
-build=$(realpath "$1")
+source "$(dirname "$0")/stage.sh"
 runs=${2:-10}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp "$build/Brindle" "$work/"
-mkdir "$work/ports"  # no serial devices: start-up must not touch the machine's own ports
 
 cat >"$work/measure.sh" <<'INNER'
 measure() {  # program, window title -> microseconds until its window is visible
