@@ -14,8 +14,22 @@ constexpr std::uint8_t kCodePrinter = 27;
 constexpr int kSettleMs = 10;
 }  // namespace
 
-Link::Link(LinkServices services, TransferOptions& options, DisplaySink& sink)
-    : services(services), options(options), sink_(sink) {}
+Link::Link(LinkServices given, TransferOptions& options, DisplaySink& sink)
+    : presentingMessages_(*this, given.messages),
+      presentingDialogs_(*this, given.dialogs),
+      services{given.port, given.clock, given.pump, presentingMessages_, presentingDialogs_},
+      options(options),
+      sink_(sink) {}
+
+void Link::PresentingMessages::show(const Message& message) {
+    link_.sink_.present(link_.display);
+    inner_.show(message);
+}
+
+std::optional<std::string> Link::PresentingDialogs::run(const FileDialogRequest& request) {
+    link_.sink_.present(link_.display);
+    return inner_.run(request);
+}
 
 void Link::StartIdle() {
     state.LinkBusy = 0;

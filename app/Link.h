@@ -22,8 +22,33 @@ struct LinkServices {
 // The link dispatcher: takes every event of the serial port, reads the request, hands it to
 // its handler, and puts the link back into its idle state (DTR high, receive events on).
 class Link {
+    // Modal boxes and dialogs that first show the display as it stands, so that the user reads
+    // what the transfer has reached behind them. Every handler reaches them through services.
+    class PresentingMessages : public MessageBoxes {
+    public:
+        PresentingMessages(Link& link, MessageBoxes& inner) : link_(link), inner_(inner) {}
+        void show(const Message& message) override;
+
+    private:
+        Link& link_;
+        MessageBoxes& inner_;
+    };
+    class PresentingDialogs : public FileDialogs {
+    public:
+        PresentingDialogs(Link& link, FileDialogs& inner) : link_(link), inner_(inner) {}
+        std::optional<std::string> run(const FileDialogRequest& request) override;
+
+    private:
+        Link& link_;
+        FileDialogs& inner_;
+    };
+    PresentingMessages presentingMessages_;
+    PresentingDialogs presentingDialogs_;
+
 public:
     Link(LinkServices services, TransferOptions& options, DisplaySink& sink);
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
 
     void setHandlers(RequestHandlers* handlers) { handlers_ = handlers; }
 
@@ -42,6 +67,7 @@ public:
     // Shows the display as it stands and lets pending user-interface events run.
     void ProcessEvents();
 
+    // The world as the handlers see it; its message boxes and dialogs present the display first.
     LinkServices services;
     TransferOptions& options;
     // Where the directory listing's machine-code routine may be found, in order.
