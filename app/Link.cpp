@@ -2,6 +2,9 @@
 
 #include <cassert>
 
+#include "app/Settings.h"
+#include "options/OptionsRules.h"
+
 namespace brindle {
 
 namespace {
@@ -50,6 +53,16 @@ void Link::Abort() {
     services.port.setDtr(false);
 }
 
+void Link::MoveTransferDirectory(const std::string& directory) {
+    if (!KeepableDirectory(directory)) {
+        services.messages.show(
+            {kUnkeepableDirectoryText, kProgramTitle, MessageIcon::Exclamation, {}});
+        return;
+    }
+    options.TransferDirectory = directory;
+    if (transferDirectoryMoved) transferDirectoryMoved(directory);
+}
+
 void Link::PollLink(RequestBuffer& buffer) {
     SerialPort& port = services.port;
     port.setDtr(true);
@@ -76,6 +89,7 @@ void Link::resetRequestState() {
     state.FilePath = options.TransferDirectory;
     state.FileFormat = options.Zx81Format;
     state.FileFormat80 = options.Zx80Format;
+    state.ChosenFile.clear();
 }
 
 void Link::LinkDispatcher(SerialEventKind kind) {
@@ -86,7 +100,7 @@ void Link::LinkDispatcher(SerialEventKind kind) {
         // would otherwise stack up a box per burst of errors, each inside the one before.
         if (framingMessageOpen_) return;
         framingMessageOpen_ = true;
-        services.messages.show({"Framing Error", "Brindle", MessageIcon::None, {}});
+        services.messages.show({"Framing Error", kProgramTitle, MessageIcon::None, {}});
         framingMessageOpen_ = false;
         return;
     }

@@ -61,6 +61,10 @@ public:
     // The idle state the program starts in: DTR high, nothing busy.
     void StartIdle();
 
+    // Moves the transfer directory to where a file dialog went, and the options window with it.
+    // A directory the settings file could not keep is refused with a message; the old one stays.
+    void MoveTransferDirectory(const std::string& directory);
+
     // One poll cycle of a handler: DTR high for 10 ms, then low, then take what waits.
     void PollLink(RequestBuffer& buffer);
 

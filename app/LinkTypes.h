@@ -33,6 +33,8 @@ struct LinkState {
     std::string FilePath;
     std::string FileFormat;
     std::string FileFormat80;
+    // The file picked in the dialog for this request, read under exactly that path.
+    std::string ChosenFile;
 };
 
 // What the main window shows of a transfer: the details panel, progress bar and status line.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "platform/FileIo.h"
@@ -75,8 +76,8 @@ std::optional<double> leadingValue(const std::string& text, std::size_t* end = n
     return std::strtod(number.c_str(), nullptr);
 }
 
-}  // namespace
-
+// The leading number of a line, blanks skipped, rounded to the nearest whole number; 0 when the
+// line starts with no number.
 int LeadingNumber(const std::string& line) {
     const double value = leadingValue(line).value_or(0.0);
     const double rounded = std::nearbyint(value);
@@ -85,6 +86,7 @@ int LeadingNumber(const std::string& line) {
     return static_cast<int>(rounded);
 }
 
+// False for "False" in any letter case or a number equal to 0; true for anything else.
 bool ReadBoolean(const std::string& line) {
     std::string lower;
     for (char c : line) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -99,12 +101,18 @@ bool ReadBoolean(const std::string& line) {
     return true;
 }
 
+}  // namespace
+
 Settings ParseSettings(const std::string& text, const std::string& programDirectory) {
     Settings s;
     s.TransferDirectory = programDirectory;
     const std::vector<std::string> lines = splitLines(text);
+    // A line holding a NUL is no value this program wrote (a path would be cut short at it):
+    // it counts as missing.
     auto line = [&](int n) -> const std::string* {
-        return static_cast<int>(lines.size()) >= n ? &lines[n - 1] : nullptr;
+        if (static_cast<int>(lines.size()) < n) return nullptr;
+        const std::string& text = lines[n - 1];
+        return text.find('\0') == std::string::npos ? &text : nullptr;
     };
     // An empty first line names no directory at all; the program's own one serves instead.
     if (line(1) && !line(1)->empty()) s.TransferDirectory = *line(1);
@@ -134,7 +142,17 @@ std::string FormatSettings(const Settings& s) {
     return text;
 }
 
+bool KeepableDirectory(const std::string& directory) {
+    return directory.find_first_of("\r\n") == std::string::npos;
+}
+
 Settings LoadSettings(const std::filesystem::path& file, const std::string& programDirectory) {
+    // A device or a huge file in its place would hang or exhaust the start.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec) ||
+        std::filesystem::file_size(file, ec) > kMaxSettingsBytes || ec) {
+        return ParseSettings({}, programDirectory);
+    }
     const auto bytes = ReadWholeFile(file);
     if (!bytes) return ParseSettings({}, programDirectory);
     return ParseSettings(std::string(bytes->begin(), bytes->end()), programDirectory);

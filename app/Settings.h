@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -28,14 +29,18 @@ Settings ParseSettings(const std::string& text, const std::string& programDirect
 // The file's text: seven lines, each ended by CR LF.
 std::string FormatSettings(const Settings& settings);
 
-// The leading number of a line, blanks skipped, rounded to the nearest whole number; 0 when the
-// line starts with no number.
-int LeadingNumber(const std::string& line);
+// Whether the settings file can keep this transfer directory: one line holds no line break.
+bool KeepableDirectory(const std::string& directory);
+// What the user is told when a chosen directory cannot be the transfer directory.
+inline constexpr const char* kUnkeepableDirectoryText =
+    "This folder cannot be the transfer directory: its name holds a line break, which the "
+    "settings file cannot keep.";
 
-// False for "False" in any letter case or a number equal to 0; true for anything else.
-bool ReadBoolean(const std::string& line);
+// The largest settings file read; anything larger is not one this program wrote.
+constexpr std::uintmax_t kMaxSettingsBytes = 64 * 1024;
 
-// Reads the settings file; all defaults when it is missing or unreadable.
+// Reads the settings file; all defaults when it is missing, unreadable, not a regular file or
+// larger than any settings file.
 Settings LoadSettings(const std::filesystem::path& file, const std::string& programDirectory);
 
 // Writes the settings file beside the old one and puts it in place; failures are ignored, since

@@ -170,6 +170,7 @@ ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
     }
     const std::size_t programLength = static_cast<std::size_t>(eLine - kZx81Start);
     content.image.assign(imageStart, imageStart + std::min(length, programLength));
+    content.systemVariables.assign(imageStart, imageStart + kSystemVariableBytes);
     content.fileLength = static_cast<std::int32_t>(length);
     content.eLine = eLine;
     return content;
@@ -178,7 +179,7 @@ ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
 ProgramFileContent ReadProgramFile(const std::filesystem::path& path,
                                    const std::string& extension) {
     const auto file = ReadWholeFile(path);
-    if (!file) return {ProgramFileError::Unreadable, {}, 0, 0};
+    if (!file) return {ProgramFileError::Unreadable, {}, {}, 0, 0};
     return ParseProgramFile(*file, extension);
 }
 

@@ -101,6 +101,9 @@ enum class ProgramFileError {
 struct ProgramFileContent {
     ProgramFileError error = ProgramFileError::None;
     std::vector<std::uint8_t> image;  // at most E_LINE - 16393 bytes
+    // The system variables as the file holds them, before the image is cut at E_LINE, since the
+    // details show all of them whatever E_LINE says.
+    std::vector<std::uint8_t> systemVariables;
     std::int32_t fileLength = 0;      // the image's length before the cut, name field excluded
     std::int32_t eLine = 0;
 };

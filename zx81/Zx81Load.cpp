@@ -25,6 +25,19 @@ void ShowFile(TransferDisplay& display, const ProgramFileName& file) {
     display.filepath = file.directory;
 }
 
+// Whether a normal-mode name stays inside the directory it is looked up in: "../X" or a path
+// that climbs out would let the peer read any file of the PC.
+bool StaysInside(const ProgramFileName& file) {
+    const std::filesystem::path directory = PathFromUtf8(file.directory).lexically_normal();
+    const std::filesystem::path relative =
+        file.path().lexically_normal().lexically_relative(directory);
+    return !relative.empty() && *relative.begin() != ".." && relative != ".";
+}
+
+void ReportInvalidFile(Link& link) {
+    link.services.messages.show({"Invalid File", "Error", MessageIcon::None, {}});
+}
+
 // Where file systems have drive letters, a bare drive such as "A:" names no file but a drive,
 // whose listing is wanted. Elsewhere it is an ordinary name.
 bool NamesADrive(const std::string& baseName) {
@@ -66,8 +79,7 @@ std::optional<ChosenFile> AskForProgram(Link& link) {
     LinkState& state = link.state;
     state.FilePath = chosen.name.directory;
     state.FileFormat = chosen.name.extension.substr(1);
-    link.options.TransferDirectory = state.FilePath;
-    if (link.transferDirectoryMoved) link.transferDirectoryMoved(state.FilePath);
+    link.MoveTransferDirectory(state.FilePath);
     return chosen;
 }
 
@@ -85,8 +97,11 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
     std::optional<FoundProgramFile> found;
     bool listingAsked = false;
     if (!givenName.empty()) {
-        // A file chosen in the dialog: a name in its own directory, not a path to resolve.
+        // A file chosen in the dialog: a name in its own directory, not a path to resolve, and
+        // read under exactly the path the dialog gave.
         file = {state.FilePath, givenName, "." + givenFormat};
+        if (!state.ChosenFile.empty())
+            found = FoundProgramFile{PathFromUtf8(state.ChosenFile), file.extension};
     } else {
         file = LoadFileName(ZX81ToText(name), state.FilePath, options);
         if (options.PcFilePathMode != 0 && NamesADrive(file.baseName)) {
@@ -108,15 +123,25 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
     }
     link.display.programInfo = NameInfoLine(name);
     ShowFile(link.display, file);
+    if (givenName.empty() && options.PcFilePathMode == 0 && !StaysInside(file)) {
+        ReportInvalidFile(link);
+        return std::nullopt;
+    }
 
-    if (!listingAsked) found = FindProgramFile(file);
-    if (found) {
-        file.extension = found->extension;
-    } else {
+    if (!listingAsked && !found) found = FindProgramFile(file);
+    if (!found) {
         const std::optional<ChosenFile> chosen = AskForProgram(link);
         if (!chosen) return std::nullopt;
         file = chosen->name;
         found = FoundProgramFile{chosen->path, file.extension};
+    }
+    file.extension = found->extension;
+    if (!listingAsked) {
+        // The file as it is spelt on disk, which a letter-case fallback or the dialog gave.
+        const std::string onDisk = Utf8FromPath(found->path.filename());
+        const std::size_t stem = onDisk.size() - std::min(onDisk.size(), file.extension.size());
+        file.baseName = onDisk.substr(0, stem);
+        file.extension = onDisk.substr(stem);
     }
     ShowFile(link.display, file);
     return found;
@@ -139,7 +164,7 @@ void SendReply(Link& link, const RequestBuffer& reply) {
 void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFile& file) {
     const ProgramFileContent content = ReadProgramFile(file.path, file.extension);
     if (content.error != ProgramFileError::None) {
-        link.services.messages.show({"Invalid File", "Error", MessageIcon::None, {}});
+        ReportInvalidFile(link);
         return;
     }
     RequestBuffer reply = name;
@@ -147,7 +172,7 @@ void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFi
 
     link.state.EndAddress = content.eLine;
     TransferDisplay& display = link.display;
-    display.programInfo += SystemVariableLines(content.image);
+    display.programInfo += SystemVariableLines(content.systemVariables);
     display.fileLength = std::to_string(content.fileLength);
     display.programLength = std::to_string(content.eLine - kZx81Start);
     display.startAddr = std::to_string(kZx81Start);
@@ -177,6 +202,7 @@ std::string ChooseZX81Program(Link& link, std::vector<std::uint8_t>& nameBytes) 
     const std::optional<ChosenFile> chosen = AskForProgram(link);
     if (!chosen) return {};
     nameBytes = TextToZX81(UpperAscii(chosen->name.baseName));
+    link.state.ChosenFile = Utf8FromPath(chosen->path);
     return chosen->name.baseName;
 }
 

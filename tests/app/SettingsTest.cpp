@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <fstream>
 
 #include "app/Settings.h"
 #include "tests/rig/Rig.h"
@@ -38,31 +38,50 @@ TEST(SettingsTest, MissingLinesKeepDefaultsAndLinesEndAtCrOrCrLf) {
 }
 
 TEST(SettingsTest, EachLineIsReadByItsRule) {
+    const std::string head = "/\r\n0\r\nFalse\r\nFalse\r\n";
     // Formats must match exactly; anything else is the default.
-    for (const char* line : {"p81", "81", "P ", "p"}) {
-        EXPECT_EQ(Parse(std::string("/\r\n0\r\nFalse\r\nFalse\r\n") + line).Zx81Format, "P81");
-    }
-    EXPECT_EQ(Parse("/\r\n0\r\nFalse\r\nFalse\r\nP\r\no\r\n").Zx80Format, "O");
+    for (const char* line : {"p81", "81", "P ", "p"})
+        EXPECT_EQ(Parse(head + line).Zx81Format, "P81");
+    EXPECT_EQ(Parse(head + "P\r\no\r\n").Zx80Format, "O");
     // The mode is a check box: any leading number but 0 turns it on.
-    EXPECT_EQ(Parse("/\r\n7\r\n").PcFilePathMode, 1);
-    const std::pair<const char*, int> numbers[] = {{" 1 ", 1}, {"1abc", 1}, {"abc", 0},
-                                                   {"", 0},    {"0.7", 1},  {"-3", -3}};
-    for (const auto& [line, number] : numbers) EXPECT_EQ(LeadingNumber(line), number) << line;
-    EXPECT_EQ(LeadingNumber("1e400"), std::numeric_limits<int>::max());
-    // A boolean is false only for "False" in any case or a whole number equal to 0.
+    const std::pair<const char*, int> modes[] = {{" 1 ", 1}, {"7", 1},   {"1abc", 1}, {"abc", 0},
+                                                 {"", 0},    {"0.7", 1}, {"-3", 1},   {"0.2", 0}};
+    for (const auto& [line, mode] : modes)
+        EXPECT_EQ(Parse(std::string("/\r\n") + line).PcFilePathMode, mode) << line;
+    // A window was open unless the line is "False" in any case or a number equal to 0.
     const std::pair<const char*, bool> booleans[] = {
         {"False", false}, {"FALSE", false}, {" 0.0 ", false}, {"True", true},
         {"", true},       {"maybe", true},  {"-1", true},     {"0x", true}};
-    for (const auto& [line, value] : booleans) EXPECT_EQ(ReadBoolean(line), value) << line;
+    for (const auto& [line, value] : booleans)
+        EXPECT_EQ(Parse(std::string("/\r\n0\r\n") + line + "\r\n").OptionsVisible, value) << line;
 }
 
-TEST(SettingsTest, GarbageStartsWithSafeValues) {
-    std::string garbage;
-    for (int i = 0; i < 3000; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
-    const Settings s = Parse(garbage);
-    EXPECT_TRUE(s.Zx81Format == "P81" || s.Zx81Format == "P");
-    EXPECT_EQ(s.Zx80Format, "O");
-    EXPECT_TRUE(s.PcFilePathMode == 0 || s.PcFilePathMode == 1);
+// A NUL would cut a path short, so a line holding one gets its default; a settings file that is
+// no regular file (a link to a device) or far too large is not read at all, so it cannot hang
+// the start.
+TEST(SettingsTest, BadFilesAndLinesGiveDefaults) {
+    using namespace std::string_literals;
+    EXPECT_EQ(Parse("/zx\0/\r\n1\r\nTrue\r\nTr\0ue\r\nP\r\nO\r\nCOM\0\r\n"s),
+              (Settings{kProgramDir, 1, true, false, "P", "O", ""}));
+
+    rig::TempDir dir;
+    const auto file = dir.path() / kSettingsFileName;
+    const Settings defaults = Parse("");
+    std::filesystem::create_symlink("/dev/zero", file);
+    EXPECT_EQ(LoadSettings(file, kProgramDir), defaults);
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    EXPECT_EQ(LoadSettings(file, kProgramDir), defaults);
+    std::filesystem::remove(file);
+    const std::string valid = "/zx/\r\n 1 \r\n";
+    for (const std::size_t size : {kMaxSettingsBytes, kMaxSettingsBytes + 1}) {
+        std::ofstream(file, std::ios::binary) << valid + std::string(size - valid.size(), ' ');
+        EXPECT_EQ(LoadSettings(file, kProgramDir).PcFilePathMode, size == kMaxSettingsBytes)
+            << size;
+    }
+    EXPECT_FALSE(KeepableDirectory("/zx/line\nbreak/"));
+    EXPECT_FALSE(KeepableDirectory("/zx/cr\r/"));
+    EXPECT_TRUE(KeepableDirectory("/zx/£ ¬/"));
 }
 
 }  // namespace

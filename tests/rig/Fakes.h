@@ -3,11 +3,25 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/LinkTypes.h"
 #include "platform/System.h"
+
+namespace brindle {
+
+// Readable failures: the display as its fields rather than as raw bytes.
+inline void PrintTo(const TransferDisplay& d, std::ostream* os) {
+    *os << "{filename=\"" << d.filename << "\" filepath=\"" << d.filepath << "\" fileLength=\""
+        << d.fileLength << "\" programLength=\"" << d.programLength << "\" start=\"" << d.startAddr
+        << "\" end=\"" << d.endAddr << "\" status=\"" << d.status
+        << "\" progress=" << d.progressValue << "/" << d.progressMax
+        << " info=" << d.programInfo.size() << " chars}";
+}
+
+}  // namespace brindle
 
 namespace brindle::rig {
 

@@ -127,10 +127,14 @@ TEST(Zx81LoadFiles, WhichFileAndHowMuchOfIt) {
             s.ExpectSent({}, {kInvalidFile});
             continue;
         }
-        // The details show the file as looked up, and its length without the name field.
-        EXPECT_EQ(s.rig.display.last.filename, UpperAscii(c.file));
+        // The details show the file read, as it is spelt on disk, and its length without the
+        // name field.
+        EXPECT_EQ(s.rig.display.last.filename, c.file);
         const std::size_t nameField = c.file.ends_with("P81") ? kGame.size() : 0;
         EXPECT_EQ(s.rig.display.last.fileLength, std::to_string(c.bytes.size() - nameField));
+        // Every system variable the file holds is shown, wherever E_LINE cuts the image.
+        const Bytes uncut(c.bytes.begin() + static_cast<std::ptrdiff_t>(nameField), c.bytes.end());
+        EXPECT_EQ(s.rig.display.last.programInfo, ProgramInfo("2C 26 32 AA ", uncut, 116));
         s.ExpectSent(Concat(c.name, *c.sent));
     }
 }
@@ -165,11 +169,25 @@ TEST(Zx81LoadDialog, ChosenFileIsSentAndMovesTheTransferDirectory) {
         EXPECT_TRUE(r.kind == FileDialogRequest::Kind::Open && r.fileMustExist && r.pathMustExist);
         const Bytes reply = Concat(name, image);
         EXPECT_EQ(s.rig.display.last,
-                  SentDetails("Game.V2.P81", chosenDir, image, reply.size(), nameHex));
+                  SentDetails("Game.V2.p81", chosenDir, image, reply.size(), nameHex));
         EXPECT_EQ(s.rig.options.TransferDirectory, chosenDir);
         EXPECT_EQ(s.moves, std::vector<std::string>{chosenDir});
         s.ExpectSent(reply);
     }
+}
+
+// The file picked after code 2 is read under exactly its own name, though another file's name
+// differs from it only in letter case.
+TEST(Zx81LoadDialog, PickedFileIsReadNotItsNamesake) {
+    Session s;
+    const Bytes upper = Zx81Image(5), lower = Zx81Image(9);
+    s.Put("GAME.P", upper);
+    s.Put("game.p", lower);
+    s.rig.dialogs.answers.push_back(s.dir.text() + "game.p");
+    s.rig.peer.send({2});
+    s.rig.run();
+    EXPECT_EQ(s.rig.display.last.filename, "game.p");
+    s.ExpectSent(Concat(kGame, lower));
 }
 
 // A cancelled or unusable choice sends nothing, says nothing and leaves the transfer directory;
@@ -224,6 +242,70 @@ TEST_F(Zx81LoadTest, UnpluggedAdapterEndsTheSend) {
     // The rest of the reply is not tried byte by byte, 10 ms apiece.
     EXPECT_LT(rig.clock.nowMs(), 100.0);
     EXPECT_EQ(rig.link.state.LinkBusy, 0);
+}
+
+// In normal mode a name is a file of the transfer directory or below it: one that climbs out is
+// refused as a name the file system refuses, before any file is looked for.
+TEST(Zx81LoadPaths, NormalModeNamesStayInTheTransferDirectory) {
+    const Bytes image = Zx81Image(3);
+    const std::vector<std::pair<std::string, bool>> cases{
+        {"../SECRET", false}, {"A/../../SECRET", false}, {"..", true},
+        {"A/B", true},        {"A/../SECRET", true},     {"/SECRET", true}};
+    for (const auto& [text, sent] : cases) {
+        SCOPED_TRACE(text);
+        Session s;
+        s.rig.options.TransferDirectory = s.dir.text() + "ZX/";
+        s.Put("SECRET.P81", Concat({0xB8}, image));
+        s.Put("ZX/SECRET.P81", Concat({0xB8}, image));
+        s.Put("ZX/A/B.P81", Concat({0xA7}, image));
+        s.Put("ZX/...P81", Concat({0xA7}, image));  // ".." is an ordinary name here
+        s.Load(TextToZX81(text));
+        EXPECT_TRUE(s.rig.dialogs.requests.empty());
+        if (sent) {
+            s.ExpectSent(Concat(TextToZX81(text), image));
+        } else {
+            s.ExpectSent({}, {kInvalidFile});
+        }
+    }
+}
+
+// Before a message box or dialog opens, the window shows what the request has reached, so the
+// user reads it behind the box: the status, and the file asked for once it is known.
+TEST(Zx81LoadDialog, WindowShowsTheRequestBehindEveryBoxAndDialog) {
+    struct Case {
+        const char* what;
+        Bytes request;
+        std::string file;  // put in the transfer directory under GAME.P81 when not empty
+        std::string filename, programInfo;
+    };
+    const std::string nameLine = "Filename: 2C 26 32 AA \r\n";
+    const Case cases[] = {
+        {"code 2 opens the dialog", {2}, "", "", ""},
+        {"no file: the dialog", Concat({10}, kGame), "", "GAME.P81", nameLine},
+        {"a file too short: Invalid File", Concat({10}, kGame), "short", "GAME.P81", nameLine},
+        {"a name climbing out: Invalid File", Concat({10}, TextToZX81("../X")), "", "../X.P81",
+         "Filename: 1B 1B 18 BD \r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s;
+        if (!c.file.empty()) s.Put("GAME.P81", Concat(kGame, Bytes(50, 0)));
+        s.rig.link.display.filepath = "/previous/";
+        std::vector<TransferDisplay> behind;
+        s.rig.dialogs.onRun = [&](const FileDialogRequest&) {
+            behind.push_back(s.rig.display.last);
+        };
+        s.rig.messages.onShow = [&](const Message&) { behind.push_back(s.rig.display.last); };
+        s.rig.dialogs.answers.push_back(std::nullopt);
+        s.rig.peer.send(c.request);
+        s.rig.run();
+        TransferDisplay expected;
+        expected.status = "Load Req...";
+        expected.filename = c.filename;
+        expected.filepath = c.filename.empty() ? "/previous/" : s.dir.text();
+        expected.programInfo = c.programInfo;
+        EXPECT_EQ(behind, std::vector<TransferDisplay>{expected});
+    }
 }
 
 // --- PC-file-path mode: directory listings and paths ---

@@ -189,8 +189,15 @@ TEST(Zx81SaveFailures, InvalidFilenameAndNothingWritten) {
         if (what == "missing transfer directory")
             s.rig.options.TransferDirectory = s.dir.text() + "missing/";
         s.rig.options.PcFilePathMode = mode;
+        // The box opens over the name it could not store.
+        std::string filenameBehind;
+        s.rig.messages.onShow = [&](const Message&) {
+            filenameBehind = s.rig.display.last.filename;
+        };
         s.Save(name, Zx81Image(300));
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename}) << what;
+        EXPECT_EQ(filenameBehind, s.rig.link.display.filename) << what;
+        EXPECT_FALSE(filenameBehind.empty()) << what;
         EXPECT_EQ(Listing(s.dir.path()), (std::vector<std::string>{"DIR.P81", "FILE"})) << what;
         s.ExpectIdle();
     }
