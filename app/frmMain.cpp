@@ -185,6 +185,10 @@ void frmMain::Load() {
 
     optionsWindow = new frmOptions(options, this);
     optionsWindow->setWindowFlag(Qt::Window);
+    optionsWindow->directoryRefused = [this] {
+        link.services.messages.show(
+            {kUnkeepableDirectoryText, kProgramTitle, MessageIcon::Exclamation, {}});
+    };
     optionsWindow->setFormats(saved.Zx81Format, saved.Zx80Format);
     options.TransferDirectory = NormaliseDirectory(options.TransferDirectory);
     link.state.AbortFlag = false;

@@ -1,5 +1,7 @@
 #include "options/frmOptions.h"
 
+#include "app/Settings.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -154,6 +156,10 @@ bool frmOptions::showDirectory(const fs::path& directory) {
 }
 
 bool frmOptions::setDirPath(const fs::path& directory) {
+    if (!KeepableDirectory(Utf8FromPath(DirectoryForm(directory)))) {
+        if (directoryRefused) directoryRefused();
+        return false;
+    }
     if (!showDirectory(directory)) return false;
     options_.TransferDirectory = NormaliseDirectory(Utf8FromPath(dirPath_));
     return true;

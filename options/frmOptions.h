@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ public:
 
     // Whether a selection in the directory list opens the selected directory.
     bool DirOpenArmed() const { return dirOpenArmed_; }
+
+    // Told when the user picks a directory that the settings file could not keep; the lists and
+    // the transfer directory stay as they were.
+    std::function<void()> directoryRefused;
 
     QComboBox* cboFormat;
     QComboBox* cboFormat80;

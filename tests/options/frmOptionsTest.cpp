@@ -120,6 +120,19 @@ TEST_F(OptionsWindow, EveryDirectoryChangeStoresTheDirectoryWithOneTrailingSepar
     EXPECT_EQ(options.TransferDirectory, "/");
 }
 
+// A directory whose name holds a line break could not be kept in the settings file: it is refused
+// with a word to the user, and everything stays where it was.
+TEST_F(OptionsWindow, DirectoryWithALineBreakIsRefused) {
+    fs::create_directory(dir.path() / "two\nlines");
+    frmOptions window(options);
+    int refusals = 0;
+    window.directoryRefused = [&refusals] { ++refusals; };
+    window.SetDirectory((dir.path() / "two\nlines").string());
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(window.DirPath(), dir.path());
+    EXPECT_EQ(options.TransferDirectory, stored(dir.path()));
+}
+
 TEST_F(OptionsWindow, FormatsAndModeKeepTheRecordInStep) {
     options.PcFilePathMode = 2;  // neither on nor off: loads as off
     frmOptions window(options);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <tuple>
 
+#include "app/Settings.h"
 #include "listing/DirectoryListing.h"
 #include "tests/rig/Images.h"
 #include "tests/zx81/Zx81TestHandlers.h"
@@ -188,6 +189,21 @@ TEST(Zx81LoadDialog, PickedFileIsReadNotItsNamesake) {
     s.rig.run();
     EXPECT_EQ(s.rig.display.last.filename, "game.p");
     s.ExpectSent(Concat(kGame, lower));
+}
+
+// A file picked in a folder whose name the settings file could not keep is sent, but the transfer
+// directory stays where it was, and the user is told why.
+TEST(Zx81LoadDialog, PickedFileInAFolderThatCannotBeKept) {
+    Session s;
+    const Bytes image = Zx81Image(4);
+    s.Put("two\nlines/GAME.P", image);
+    s.rig.dialogs.answers.push_back(s.dir.text() + "two\nlines/GAME.P");
+    s.rig.peer.send({2});
+    s.rig.run();
+    EXPECT_EQ(s.rig.options.TransferDirectory, s.dir.text());
+    EXPECT_EQ(s.moves, std::vector<std::string>{});
+    s.ExpectSent(Concat(kGame, image),
+                 {{kUnkeepableDirectoryText, "Brindle", MessageIcon::Exclamation, {}}});
 }
 
 // A cancelled or unusable choice sends nothing, says nothing and leaves the transfer directory;
