@@ -8,6 +8,7 @@
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -107,9 +108,23 @@ bool QtSerialPort::open() {
         lastFailure_ = classifyOpenFailure(device->second);
         return false;
     }
+    keepBadBytes();
     applyDtr();
     framingErrors_ = framingErrorCount();
     return true;
+}
+
+void QtSerialPort::keepBadBytes() {
+#ifdef Q_OS_UNIX
+    // Qt has the driver drop a byte that arrives with a framing error (IGNPAR), and then nothing
+    // wakes the program to say so until the next good byte. Delivered (as a 0), the bad byte
+    // raises a receive event at once; the kernel's error count still decides that it was one.
+    termios t{};
+    if (::tcgetattr(port_.handle(), &t) == 0 && (t.c_iflag & IGNPAR) != 0) {
+        t.c_iflag &= ~static_cast<tcflag_t>(IGNPAR);
+        ::tcsetattr(port_.handle(), TCSANOW, &t);
+    }
+#endif
 }
 
 OpenFailure QtSerialPort::classifyOpenFailure(const std::string& device) const {
@@ -147,7 +162,9 @@ bool QtSerialPort::setSettings(const std::string& settings) {
     std::optional<LineSettings> parsed = ParseLineSettings(settings);
     if (!parsed) return false;
     settings_ = *parsed;
-    return applySettings();
+    const bool applied = applySettings();
+    if (port_.isOpen()) keepBadBytes();
+    return applied;
 }
 
 bool QtSerialPort::applySettings() {

@@ -52,15 +52,19 @@ public:
     void setReceiveThreshold(int threshold) override;
     int receiveThreshold() const override { return threshold_; }
 
+protected:
+    // The kernel's count of framing errors on the open device; nothing where it keeps none.
+    virtual std::optional<long> framingErrorCount() const;
+
 private:
     bool applySettings();
+    void keepBadBytes();
     void applyDtr();
     void takeFromSystem();
     void onError(QSerialPort::SerialPortError error);
     bool deviceGone(QSerialPort::SerialPortError error) const;
     void postService();
     void service();
-    std::optional<long> framingErrorCount() const;
     OpenFailure classifyOpenFailure(const std::string& device) const;
 
     QSerialPort port_;
