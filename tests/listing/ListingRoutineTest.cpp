@@ -7,6 +7,8 @@
 
 #include "listing/DirectoryListing.h"
 #include "tests/listing/Z80Harness.h"
+#include "tests/rig/Rig.h"
+#include "zx81/Charset.h"
 
 namespace brindle {
 namespace {
@@ -189,6 +191,27 @@ TEST(ListingRoutine, RunsOnA1KMachine) {
     ExpectReturned(zx81.Call({Keys::None, Keys::Key}), 3);
     EXPECT_EQ(zx81.Screen(), "/ZX/\n\n" + Rows(Games(3), 1, 3) + "\nFILES: 3");
     EXPECT_EQ(zx81.strayAccesses(), std::vector<std::string>{});
+}
+
+// What a listing LOAD sends: the listing of a real directory, with the routine found beside the
+// program, shows that directory's names.
+TEST(ListingRoutine, ListingOfADirectoryShowsItsNames) {
+    rig::TempDir dir;
+    for (const char* name : {"zork.p81", "game.81", "notes.txt"}) {
+        std::ofstream(dir.path() / name) << 'x';
+    }
+    TransferOptions options;
+    options.Zx81Format = "P";
+    rig::FakeMessages messages;
+    const auto built = BuildDirectoryListing(
+        dir.text(), options, {std::filesystem::path(BRINDLE_ROUTINE_PATH).parent_path()}, messages);
+    ASSERT_TRUE(built);
+    std::ifstream in(built->path(), std::ios::binary);
+    Z80Harness zx81(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
+    ExpectReturned(zx81.Call(), 2);
+    const std::string path = UpperAscii(dir.text());
+    const std::string shown = path.size() > 32 ? "..." + path.substr(path.size() - 29) : path;
+    EXPECT_EQ(zx81.Screen(), shown + "\n\nGAME.81\nZORK.P81\n\nFILES: 2");
 }
 
 }  // namespace
