@@ -78,12 +78,16 @@ const std::string kLongName =  // a 255-character name, the longest a file syste
 // The first pass shows the first page at once.
 TEST(ListingRoutine, FirstPageShowsPathAndNames) {
     const std::vector<std::string> full = Games(17);
+    std::vector<std::string> fullRows;  // 17 names of 32 characters, one row each
+    for (char c = 'A'; c < 'A' + 17; ++c) fullRows.push_back(std::string(30, c) + ".P");
     const std::string path32 = "/HOME/ZX/COLLECTIONS/ARCADE1982/";
     const std::string path33 = "...E/ZX/COLLECTIONS/ARCADE19823/";
     const ScreenCase cases[] = {
         {"empty directory", "/ZX/", {}, "/ZX/\n\n\nFILES: 0"},
         {"one name", "/zx/", {"game.p"}, "/ZX/\n\nGAME.P\n\nFILES: 1"},
         {"exactly one screenful", "/ZX/", full, "/ZX/\n\n" + Rows(full, 1, 17) + "\nFILES: 17"},
+        {"names of one full row fill a screen", "/ZX/", fullRows,
+         "/ZX/\n\n" + Rows(fullRows, 1, 17) + "\nFILES: 17"},
         {"names the ZX81 cannot show are left out",
          "/ZX/",
          {"A.P", "My_Game.P", "B.P"},
