@@ -19,6 +19,15 @@ std::string PortSelection::text() const {
     return selected_ >= 0 ? entries_[static_cast<std::size_t>(selected_)] : std::string{};
 }
 
+std::string PortSelection::savedText() const {
+    return selected_ >= 0 ? text() : lost_;
+}
+
+void PortSelection::Lost() {
+    if (selected_ >= 0) lost_ = text();
+    selected_ = -1;
+}
+
 int PortSelection::PortNumberOf(const std::string& entry) {
     int number = 0;
     for (std::size_t i = 3; i < entry.size() && std::isdigit(static_cast<unsigned char>(entry[i]));
@@ -30,7 +39,8 @@ int PortSelection::PortNumberOf(const std::string& entry) {
 }
 
 void PortSelection::PortList() {
-    const std::string shown = text();
+    // A port that was lost is taken again once it is back (an adapter plugged in again).
+    const std::string shown = savedText();
     if (port_.isOpen()) port_.close();
     entries_.clear();
     selected_ = -1;
@@ -64,6 +74,7 @@ void PortSelection::PortList() {
 void PortSelection::Select(int index) {
     if (index < 0 || index >= static_cast<int>(entries_.size())) return;
     selected_ = index;
+    lost_.clear();
     if (port_.isOpen()) port_.close();
     const int number = PortNumberOf(entries_[static_cast<std::size_t>(index)]);
     port_.setPortNumber(number);

@@ -26,10 +26,16 @@ public:
     // Selects the saved port if it is listed, else the first listed port.
     void StartupChoice(const std::string& savedPort);
 
+    // The open port's device went away: nothing is selected now, and the lost entry is the one
+    // kept for the next start until the user picks another.
+    void Lost();
+
     const std::vector<std::string>& entries() const { return entries_; }
     int selected() const { return selected_; }
     // The text the list shows: the selected entry, or empty.
     std::string text() const;
+    // The port to open at the next start: the selected one, or else the one that was lost.
+    std::string savedText() const;
 
     // The port number of an entry: the numeric value of its text from the fourth character on.
     static int PortNumberOf(const std::string& entry);
@@ -39,6 +45,7 @@ private:
     MessageBoxes& messages_;
     std::vector<std::string> entries_;
     int selected_ = -1;
+    std::string lost_;
 };
 
 }  // namespace brindle

@@ -22,6 +22,9 @@ namespace brindle {
 
 namespace {
 
+// What the status line says while the port's device is gone.
+constexpr const char* kPortLostStatus = "Port lost";
+
 // Design positions are in twips, 15 to a pixel.
 QRect twips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
@@ -72,12 +75,20 @@ frmMain::frmMain(AppPlatform platform)
         if (optionsWindow != nullptr) optionsWindow->SetDirectory(directory);
     };
     platform_.port.onEvent = [this](SerialEventKind kind) { link.LinkDispatcher(kind); };
+    platform_.port.onLost = [this] {
+        // The list shows no port, so the user knows to pick one again once it is back.
+        ports.Lost();
+        showPorts();
+        link.display.status = kPortLostStatus;
+        present(link.display);
+    };
     buildControls();
     buildMenus();
 }
 
 frmMain::~frmMain() {
     platform_.port.onEvent = nullptr;
+    platform_.port.onLost = nullptr;
 }
 
 void frmMain::buildControls() {
@@ -224,7 +235,7 @@ Settings frmMain::CurrentSettings() const {
     s.PrintoutVisible = printoutWindow != nullptr && printoutWindow->isVisible();
     s.Zx81Format = options.Zx81Format;
     s.Zx80Format = options.Zx80Format;
-    s.Port = ports.text();
+    s.Port = ports.savedText();
     return s;
 }
 
@@ -264,6 +275,10 @@ void frmMain::rebuildPortList() {
 }
 
 void frmMain::showPorts() {
+    if (ports.selected() >= 0 && link.display.status == kPortLostStatus) {
+        link.display.status.clear();
+        present(link.display);
+    }
     cboPort->clear();
     for (const std::string& entry : ports.entries()) {
         cboPort->addItem(QString::fromStdString(entry));

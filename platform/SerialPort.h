@@ -48,6 +48,9 @@ public:
 
     // Set by the owner; called for every event of the port.
     std::function<void(SerialEventKind)> onEvent;
+    // Set by the owner; called from the event loop once the device has gone away (an adapter
+    // pulled out) and the port is closed.
+    std::function<void()> onLost;
 };
 
 }  // namespace brindle

@@ -274,7 +274,9 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (lost_) close();
+            if (!lost_) return;
+            close();
+            if (onLost) onLost();
         },
         Qt::QueuedConnection);
 }

@@ -149,6 +149,25 @@ TEST_F(frmMainTest, PortListIsProbedAtStartAfterTheWindowsAndAgainAtEveryOpening
     EXPECT_EQ(messages.shown.size(), 1u);
 }
 
+// An adapter pulled out: the list shows no port and the status says why; the lost port stays the
+// one kept for the next start, and opening the list once it is back takes it again.
+TEST_F(frmMainTest, LostPortIsShownAndTakenAgainWhenBack) {
+    frmMain& w = start();
+    w.cboPort->activated(1);  // COM3
+    peer.lose();
+    EXPECT_EQ(w.cboPort->currentIndex(), -1);
+    EXPECT_EQ(w.lblStatus->text(), "Port lost");
+    EXPECT_EQ(w.CurrentSettings().Port, "COM3");
+
+    peer.replug();
+    w.cboPort->showPopup();
+    w.cboPort->hidePopup();
+    EXPECT_EQ(w.cboPort->currentText(), "COM3");
+    EXPECT_TRUE(peer.isOpen());
+    EXPECT_EQ(peer.portNumber(), 3);
+    EXPECT_EQ(w.lblStatus->text(), "");
+}
+
 TEST_F(frmMainTest, ResetAsksTheTransferToStopAndExitEndsItAtOnce) {
     frmMain& w = start();
     w.options.Zx81Format = "P";

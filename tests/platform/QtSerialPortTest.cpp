@@ -62,6 +62,7 @@ protected:
         port_ = std::make_unique<QtSerialPort>(PortMap{{kPort, path_}});
         port_->setPortNumber(kPort);
         port_->onEvent = [this](SerialEventKind kind) { events_.push_back(kind); };
+        port_->onLost = [this] { ++losses_; };
     }
     void TearDown() override {
         port_.reset();
@@ -96,6 +97,7 @@ protected:
         EXPECT_EQ(port_->bytesWaiting(), 0);
         EXPECT_FALSE(port_->write({1, 2, 3}));
         EXPECT_TRUE(events_.empty());
+        EXPECT_EQ(losses_, 1);  // the owner is told once
     }
 
     int master_ = -1;
@@ -103,6 +105,7 @@ protected:
     std::string path_;
     std::unique_ptr<QtSerialPort> port_;
     Events events_;
+    int losses_ = 0;
 };
 
 TEST_F(QtSerialPortTest, OpensWithTheLineSettingsAndKeepsDtrAcrossReopening) {

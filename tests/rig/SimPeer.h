@@ -41,6 +41,13 @@ public:
     void clearWrites() { writes_.clear(); }
     // Simulates an unplugged adapter: reads give nothing and writes fail.
     void unplug() { unplugged_ = true; }
+    // The device goes away as the event loop finds it: unplugged, closed, and the owner told.
+    void lose() {
+        unplug();
+        close();
+        if (onLost) onLost();
+    }
+    void replug() { unplugged_ = false; }
     // Counts DTR changes to high, for tests of pacing.
     int dtrRaises() const { return dtrRaises_; }
     // Availability of each port number for port-list tests; numbers not named do not exist.
