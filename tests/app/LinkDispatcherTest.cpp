@@ -160,6 +160,12 @@ TEST_F(LinkDispatcherTest, LineStateEventActsOnlyWhenBytesWait) {
     EXPECT_TRUE(r.peer.dtr());
     EXPECT_TRUE(handlers.calls.empty());
 
+    // A receive event that finds nothing (its bytes taken by a run before it) leaves the peer
+    // free to send again.
+    r.peer.raise(SerialEventKind::BytesReceived);
+    EXPECT_TRUE(r.peer.dtr());
+    EXPECT_TRUE(handlers.calls.empty());
+
     r.peer.arrive({10, 0xA6});
     r.peer.setReceiveThreshold(0);  // so only the line-state event can start the run
     r.peer.raise(SerialEventKind::Other);
@@ -179,6 +185,25 @@ TEST_F(LinkDispatcherTest, ReadIsTenMillisecondsAfterDtrDropsAndLateBytesAreDisc
     EXPECT_EQ(handlers.calls, (std::vector<Call>{{"SendZX81", {0xA6}, "", "P"}}));
     // The rig looks for events every 0.1 ms: the first byte is seen at 1.2 ms.
     EXPECT_EQ(handlerAt, 1'200'000 + 10'000'000);
+    expectIdle();
+}
+
+// A byte the peer starts in the handler's last poll cycle is still on the line when the handler
+// returns: the run waits for it and discards it before DTR goes high, so it starts no request.
+TEST_F(LinkDispatcherTest, ByteStartedInTheLastCycleIsDiscarded) {
+    bool first = true;
+    handlers.during = [&](const std::string&) {
+        if (!first) return;
+        first = false;
+        r.peer.sendAt(r.clock.nowNs() + 9'900'000, {10});  // 0.1 ms before DTR drops
+        RequestBuffer polled;
+        r.link.PollLink(polled);
+        EXPECT_TRUE(polled.empty());
+    };
+    r.peer.send({10, 0xA6});
+    r.run();
+    EXPECT_EQ(handlers.calls.size(), 1u);
+    EXPECT_EQ(r.peer.pendingBytes(), 0u);
     expectIdle();
 }
 
