@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 
 #include "app/Link.h"
@@ -7,8 +8,8 @@
 namespace brindle {
 
 // The program's request handlers, as the dispatcher calls them. A request whose handler is not
-// part of the program yet (a printer line, a ZX80 SAVE) is taken off the link and dropped, so the
-// peer's bytes are not read as new requests; a ZX80 LOAD gets nothing, as if cancelled.
+// part of the program yet (a printer line) is taken off the link and dropped, so the peer's bytes
+// are not read as new requests.
 class TransferHandlers : public RequestHandlers {
 public:
     TransferHandlers(Link& link, std::function<void()> refreshOptions);
@@ -26,6 +27,8 @@ public:
 private:
     Link& link_;
     std::function<void()> refreshOptions_;
+    // The file picked in the last ZX80 dialog, as the file system spells it.
+    std::filesystem::path zx80File_;
 };
 
 }  // namespace brindle
