@@ -183,12 +183,13 @@ TEST(Zx80Dialog, PathWithoutAnExtensionIsLikeACancel) {
 }
 
 // On a file system that tells letter case apart: the chosen file is the one read, and the one
-// a SAVE replaces; no other spelling is touched.
+// a SAVE replaces together with the file of the stored name; no other spelling is touched.
 TEST(Zx80Dialog, LetterCase) {
     const Bytes image = Zx80Image(20);
     Session s;
     s.Put("game.o", Zx80Image(1));
     s.Put("GAME.o", Zx80Image(2));
+    s.Put("GAME.O", Zx80Image(3));
     s.Put("other.o", {3});
     s.Load("game.o");
     EXPECT_EQ(s.rig.peer.written(), Zx80Image(1));
@@ -267,16 +268,6 @@ TEST(Zx80Save, FirstAndLastReads) {
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{});
         s.ExpectIdle();
     }
-}
-
-TEST(Zx80Save, ReplacesAnExistingFile) {
-    Session s;
-    s.Put("GAME.O", Zx80Image(500));
-    const Bytes image = Zx80Image(5);
-    s.Save("GAME.O", image);
-    EXPECT_EQ(Listing(s.dir.path()), std::vector<std::string>{"GAME.O"});
-    EXPECT_EQ(s.File("GAME.O"), image);
-    s.ExpectIdle();
 }
 
 // A peer that stops keeps the handler polling until Reset. An older file of the name, or the
@@ -419,19 +410,6 @@ TEST(Zx80Load, ResetStopsAfterTheCurrentByte) {
     EXPECT_EQ(s.rig.peer.written(), Prefix(image, 100));
     EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{});
     s.ExpectIdle();
-}
-
-// Bytes after the LOAD code stay for the dispatcher, which takes them as the next request.
-TEST(Zx80Load, BytesAfterTheCodeAreTheNextRequest) {
-    Session s;
-    const Bytes image = Zx80Image(20);
-    s.Put("GAME.O", image);
-    s.Answer("GAME.O");
-    s.rig.peer.arrive({130});
-    s.Load("GAME.O");
-    EXPECT_EQ(s.rig.peer.written(), Concat(image, image));
-    EXPECT_EQ(s.handlers.calls,
-              (std::vector<std::string>{"ChooseZX80", "SendZX80", "ChooseZX80", "SendZX80"}));
 }
 
 }  // namespace
