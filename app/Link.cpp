@@ -153,10 +153,10 @@ void Link::LinkDispatcher(SerialEventKind kind) {
                 state.CurrentAddress = kZx80Start;
                 startTransfer(2, "Receiving...");
                 std::string name = handlers_->ChooseZX80Program(false);
-                if (!name.empty()) {
-                    handlers_->ReceiveZX80Program(name, buffer);
-                    handlers_->RefreshOptionsWindow();
-                }
+                // Cancelled, the SAVE still takes its image off the link and stores nothing:
+                // the peer sends it regardless, and none of its bytes may start a request.
+                handlers_->ReceiveZX80Program(name, buffer);
+                if (!name.empty()) handlers_->RefreshOptionsWindow();
                 break;
             }
             case kCodePrinter:

@@ -72,6 +72,7 @@ public:
     // Returns the chosen file, or empty when the user cancels.
     virtual std::string ChooseZX80Program(bool sending) = 0;
     virtual void SendZX80Program(const std::string& pcFileName) = 0;
+    // An empty name (the dialog was cancelled) takes the image off the link without storing it.
     virtual void ReceiveZX80Program(const std::string& pcFileName, RequestBuffer& buffer) = 0;
     virtual void Printing(RequestBuffer& buffer) = 0;
     // Re-lists the options window's files after a SAVE, when that window is visible.

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "zx81/ProgramFiles.h"
+
+#include "zx80/Zx80Transfer.h"
 #include "zx81/Zx81Load.h"
 #include "zx81/Zx81Save.h"
 
@@ -18,9 +21,8 @@ constexpr std::size_t kPrinterLineBytes = 5 + 256;
 
 // Takes the bytes of a request that the program cannot handle yet off the link, so that none of
 // them is read as a new request: up to `count` bytes are dropped, polling for them until they
-// have come or the peer has been silent for a second; what follows them stays in the buffer. A
-// transfer lets events run, so Reset ends it early.
-void DropRequestBytes(Link& link, RequestBuffer& buffer, std::size_t count, bool letEventsRun) {
+// have come or the peer has been silent for a second; what follows them stays in the buffer.
+void DropRequestBytes(Link& link, RequestBuffer& buffer, std::size_t count) {
     for (int silent = 0; silent < kSilentPolls;) {
         const std::size_t take = std::min(count, buffer.size());
         buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(take));
@@ -28,16 +30,9 @@ void DropRequestBytes(Link& link, RequestBuffer& buffer, std::size_t count, bool
         if (count == 0) return;
         link.PollLink(buffer);
         silent = buffer.empty() ? silent + 1 : 0;
-        if (!letEventsRun) continue;
-        link.ProcessEvents();
-        if (link.state.AbortFlag) break;
     }
     buffer.clear();
 }
-
-// What the ZX80 dialog stands in for until ZX80 files exist: nothing to send, and a name for a
-// SAVE so that its bytes are taken off the link.
-constexpr const char* kZx80Unstored = "-";
 
 }  // namespace
 
@@ -61,17 +56,20 @@ std::string TransferHandlers::ChooseZX81Program(RequestBuffer& buffer) {
 }
 
 std::string TransferHandlers::ChooseZX80Program(bool sending) {
-    return sending ? std::string{} : std::string{kZx80Unstored};
+    const std::optional<ChosenFile> chosen = brindle::ChooseZX80Program(link_, sending);
+    return chosen ? chosen->name.baseName : std::string{};
 }
 
-void TransferHandlers::SendZX80Program(const std::string&) {}
+void TransferHandlers::SendZX80Program(const std::string& pcFileName) {
+    brindle::SendZX80Program(link_, pcFileName, PathFromUtf8(link_.state.ChosenFile));
+}
 
-void TransferHandlers::ReceiveZX80Program(const std::string&, RequestBuffer& buffer) {
-    DropRequestBytes(link_, buffer, SIZE_MAX, true);
+void TransferHandlers::ReceiveZX80Program(const std::string& pcFileName, RequestBuffer& buffer) {
+    brindle::ReceiveZX80Program(link_, pcFileName, buffer, PathFromUtf8(link_.state.ChosenFile));
 }
 
 void TransferHandlers::Printing(RequestBuffer& buffer) {
-    DropRequestBytes(link_, buffer, kPrinterLineBytes, false);
+    DropRequestBytes(link_, buffer, kPrinterLineBytes);
 }
 
 void TransferHandlers::RefreshOptionsWindow() {

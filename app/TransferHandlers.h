@@ -7,8 +7,8 @@
 namespace brindle {
 
 // The program's request handlers, as the dispatcher calls them. A request whose handler is not
-// part of the program yet (a printer line, a ZX80 SAVE) is taken off the link and dropped, so the
-// peer's bytes are not read as new requests; a ZX80 LOAD gets nothing, as if cancelled.
+// part of the program yet (a printer line) is taken off the link and dropped, so the peer's bytes
+// are not read as new requests.
 class TransferHandlers : public RequestHandlers {
 public:
     TransferHandlers(Link& link, std::function<void()> refreshOptions);

@@ -40,6 +40,9 @@ public:
     virtual Bytes readAll() = 0;
     // Puts the bytes on their way at once; false when the port is closed or the device failed.
     virtual bool write(const Bytes& bytes) = 0;
+    // Waits until every byte written has left the port (a device that takes none for a while
+    // ends the wait early); false when the port is closed or the device failed.
+    virtual bool drain() = 0;
     virtual void setDtr(bool high) = 0;
     virtual bool dtr() const = 0;
     // 1: an event as soon as one byte waits; 0: no receive events.

@@ -11,7 +11,6 @@ namespace brindle {
 namespace {
 
 constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
-constexpr std::size_t kSystemVariableBytes = kZx81ProgramStart - kZx81Start;
 // Larger images and E_LINE values do not fit the 16-bit details of a LOAD.
 constexpr std::size_t kMaxImageBytes = 32767;
 constexpr std::int32_t kMaxELine = 32768;
@@ -141,26 +140,17 @@ std::optional<FoundProgramFile> FindProgramFile(const ProgramFileName& name) {
     return std::nullopt;
 }
 
-ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
-                                    const std::string& extension) {
+ProgramFileContent ParseImage(std::vector<std::uint8_t>::const_iterator begin,
+                              std::vector<std::uint8_t>::const_iterator end,
+                              const ImageLayout& layout) {
     ProgramFileContent content;
-    auto imageStart = file.begin();
-    if (HasNameField(extension)) {
-        auto nameEnd =
-            std::find_if(file.begin(), file.end(), [](std::uint8_t b) { return b >= 128; });
-        if (nameEnd == file.end()) {
-            content.error = ProgramFileError::NoNameEnd;
-            return content;
-        }
-        imageStart = nameEnd + 1;
-    }
-    const std::size_t length = static_cast<std::size_t>(file.end() - imageStart);
-    if (length < kSystemVariableBytes) {
+    const std::size_t length = static_cast<std::size_t>(end - begin);
+    if (length < layout.detailBytes) {
         content.error = ProgramFileError::TooShort;
         return content;
     }
-    const std::int32_t eLine = imageStart[kELineOffset] + 256 * imageStart[kELineOffset + 1];
-    if (eLine < kZx81Start) {
+    const std::int32_t eLine = begin[layout.eLineOffset] + 256 * begin[layout.eLineOffset + 1];
+    if (eLine < layout.start) {
         content.error = ProgramFileError::ELineTooLow;
         return content;
     }
@@ -168,12 +158,25 @@ ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
         content.error = ProgramFileError::TooLong;
         return content;
     }
-    const std::size_t programLength = static_cast<std::size_t>(eLine - kZx81Start);
-    content.image.assign(imageStart, imageStart + std::min(length, programLength));
-    content.systemVariables.assign(imageStart, imageStart + kSystemVariableBytes);
+    const std::size_t programLength = static_cast<std::size_t>(eLine - layout.start);
+    content.image.assign(begin,
+                         begin + static_cast<std::ptrdiff_t>(std::min(length, programLength)));
+    content.systemVariables.assign(begin, begin + static_cast<std::ptrdiff_t>(layout.detailBytes));
     content.fileLength = static_cast<std::int32_t>(length);
     content.eLine = eLine;
     return content;
+}
+
+ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
+                                    const std::string& extension) {
+    auto imageStart = file.begin();
+    if (HasNameField(extension)) {
+        auto nameEnd =
+            std::find_if(file.begin(), file.end(), [](std::uint8_t b) { return b >= 128; });
+        if (nameEnd == file.end()) return {ProgramFileError::NoNameEnd, {}, {}, 0, 0};
+        imageStart = nameEnd + 1;
+    }
+    return ParseImage(imageStart, file.end(), kZx81Layout);
 }
 
 ProgramFileContent ReadProgramFile(const std::filesystem::path& path,
@@ -198,11 +201,11 @@ std::string AddressInfoLine(std::int32_t address, std::uint8_t byte) {
     return line + "\r\n";
 }
 
-std::string SystemVariableLines(const std::vector<std::uint8_t>& image) {
+std::string SystemVariableLines(const std::vector<std::uint8_t>& image, const ImageLayout& layout) {
     std::string lines;
-    const std::size_t count = std::min(image.size(), kSystemVariableBytes);
+    const std::size_t count = std::min(image.size(), layout.detailBytes);
     for (std::size_t i = 0; i < count; ++i)
-        lines += AddressInfoLine(kZx81Start + static_cast<std::int32_t>(i), image[i]);
+        lines += AddressInfoLine(layout.start + static_cast<std::int32_t>(i), image[i]);
     return lines;
 }
 

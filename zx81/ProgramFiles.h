@@ -28,6 +28,17 @@ constexpr std::int32_t kZx81ProgramStart = 16509;
 // The image offset of E_LINE, low byte first.
 constexpr std::size_t kELineOffset = 11;
 
+// How a machine's memory image is laid out: where it starts, where it says where it ends, and
+// how many of its first bytes the program details show, one line each (E_LINE among them).
+struct ImageLayout {
+    std::int32_t start;
+    std::size_t eLineOffset;
+    std::size_t detailBytes;
+};
+inline constexpr ImageLayout kZx81Layout{kZx81Start, kELineOffset, kZx81ProgramStart - kZx81Start};
+// The ZX80's details stop one byte short of its 40 system variables.
+inline constexpr ImageLayout kZx80Layout{kZx80Start, 10, 39};
+
 // A program file's name in its three parts, kept as UTF-8 text; the directory ends in the
 // separator (or is empty), the extension includes its dot.
 struct ProgramFileName {
@@ -91,7 +102,7 @@ enum class ProgramFileError {
     None,
     Unreadable,   // the file could not be read
     NoNameEnd,    // a ".P81" name field without its end marker
-    TooShort,     // fewer bytes than the system variables take
+    TooShort,     // fewer bytes than the program details show
     ELineTooLow,  // E_LINE before the start of the image
     TooLong,      // more than a ZX81 can hold
 };
@@ -100,14 +111,20 @@ enum class ProgramFileError {
 // shown for it.
 struct ProgramFileContent {
     ProgramFileError error = ProgramFileError::None;
-    std::vector<std::uint8_t> image;  // at most E_LINE - 16393 bytes
-    // The system variables as the file holds them, before the image is cut at E_LINE, since the
-    // details show all of them whatever E_LINE says.
+    std::vector<std::uint8_t> image;  // at most E_LINE - start bytes
+    // The detail bytes (system variables) as the file holds them, before the image is cut at
+    // E_LINE, since the details show all of them whatever E_LINE says.
     std::vector<std::uint8_t> systemVariables;
-    std::int32_t fileLength = 0;      // the image's length before the cut, name field excluded
+    std::int32_t fileLength = 0;  // the image's length before the cut, name field excluded
     std::int32_t eLine = 0;
 };
 
+// Checks a bare image and cuts it to its program length. Larger images and E_LINE values than
+// 32767 and 32768 do not fit the 16-bit details.
+ProgramFileContent ParseImage(std::vector<std::uint8_t>::const_iterator begin,
+                              std::vector<std::uint8_t>::const_iterator end,
+                              const ImageLayout& layout);
+// A ZX81 program file: the name field, when its extension has one, and then the image.
 ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
                                     const std::string& extension);
 ProgramFileContent ReadProgramFile(const std::filesystem::path& path, const std::string& extension);
@@ -116,7 +133,8 @@ ProgramFileContent ReadProgramFile(const std::filesystem::path& path, const std:
 // system-variable byte. Every line ends in CR LF.
 std::string NameInfoLine(const std::vector<std::uint8_t>& nameBytes);
 std::string AddressInfoLine(std::int32_t address, std::uint8_t byte);
-// The lines for the system variables the image holds (at most 116).
-std::string SystemVariableLines(const std::vector<std::uint8_t>& image);
+// The lines for the detail bytes the image holds.
+std::string SystemVariableLines(const std::vector<std::uint8_t>& image,
+                                const ImageLayout& layout = kZx81Layout);
 
 }  // namespace brindle

@@ -7,18 +7,14 @@
 #include "listing/DirectoryListing.h"
 #include "zx81/Charset.h"
 #include "zx81/ProgramFiles.h"
+#include "zx81/ProgramTransfer.h"
 #include "zx81/Zx81Save.h"
 
 namespace brindle {
 
 namespace {
 
-// The wait after every byte sent, which paces the peer as a tape would.
-constexpr int kByteGapMs = 10;
-
 constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
-// The separators a dialog's answer may use: "/" everywhere, and the platform's own.
-constexpr char kSeparators[] = {'/', kSeparator, '\0'};
 
 void ShowFile(TransferDisplay& display, const ProgramFileName& file) {
     display.filename = file.baseName + file.extension;
@@ -46,15 +42,9 @@ bool NamesADrive(const std::string& baseName) {
            !path.has_relative_path();
 }
 
-// A file the user picked in the dialog: read under its own name, while its extension, upper
-// cased, decides its format.
-struct ChosenFile {
-    ProgramFileName name;
-    std::filesystem::path path;
-};
-
 // Asks the user for the program to send. A choice moves the request and the transfer directory
-// to the chosen file's directory; a cancel or an unusable choice changes nothing.
+// to the chosen file's directory and sets the request's format; a cancel or an unusable choice
+// changes nothing.
 std::optional<ChosenFile> AskForProgram(Link& link) {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Open;
@@ -64,22 +54,8 @@ std::optional<ChosenFile> AskForProgram(Link& link) {
     request.defaultExtension = link.state.FileFormat;
     request.fileMustExist = true;
     request.pathMustExist = true;
-    const std::optional<std::string> answer = link.services.dialogs.run(request);
-    if (!answer) return std::nullopt;
-
-    const std::size_t separator = answer->find_last_of(kSeparators);
-    if (separator == std::string::npos) return std::nullopt;
-    const std::string fileName = answer->substr(separator + 1);
-    const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos || dot == 0) return std::nullopt;
-    ChosenFile chosen{{answer->substr(0, separator + 1), fileName.substr(0, dot),
-                       UpperAscii(fileName.substr(dot))},
-                      PathFromUtf8(*answer)};
-
-    LinkState& state = link.state;
-    state.FilePath = chosen.name.directory;
-    state.FileFormat = chosen.name.extension.substr(1);
-    link.MoveTransferDirectory(state.FilePath);
+    std::optional<ChosenFile> chosen = ChooseProgramFile(link, request);
+    if (chosen) link.state.FileFormat = chosen->name.extension.substr(1);
     return chosen;
 }
 
@@ -147,18 +123,6 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
     return found;
 }
 
-// One byte per write with a pause after each, DTR kept low. Reset stops it after the current
-// byte; a port that fails (an adapter pulled out) ends it at once.
-void SendReply(Link& link, const RequestBuffer& reply) {
-    for (std::size_t i = 0; i < reply.size(); ++i) {
-        if (!link.services.port.write({reply[i]})) return;
-        link.display.progressValue = static_cast<int>(i + 1);
-        link.ProcessEvents();
-        link.services.clock.sleepMs(kByteGapMs);
-        if (link.state.AbortFlag) return;
-    }
-}
-
 // Reads and checks the program file, shows its details, and sends the name bytes followed by
 // the program image. A file that cannot be used is reported before anything is sent.
 void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFile& file) {
@@ -179,7 +143,7 @@ void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFi
     display.endAddr = std::to_string(content.eLine - 1);
     display.progressMax = static_cast<int>(reply.size());
     display.status = "Sending...";
-    SendReply(link, reply);
+    SendProgramBytes(link, reply, Pace::Tape);
 }
 
 }  // namespace
@@ -202,7 +166,6 @@ std::string ChooseZX81Program(Link& link, std::vector<std::uint8_t>& nameBytes) 
     const std::optional<ChosenFile> chosen = AskForProgram(link);
     if (!chosen) return {};
     nameBytes = TextToZX81(UpperAscii(chosen->name.baseName));
-    link.state.ChosenFile = Utf8FromPath(chosen->path);
     return chosen->name.baseName;
 }
 

@@ -21,6 +21,9 @@ namespace brindle {
 
 namespace {
 
+// How long one wait for Qt's write buffer may take before the port is looked at again.
+constexpr int kDrainStepMs = 100;
+
 std::optional<qint64> ParseWhole(const std::string& text, qint64 max) {
     if (text.empty() || text.size() > 10) return std::nullopt;
     qint64 value = 0;
@@ -199,6 +202,23 @@ bool QtSerialPort::write(const Bytes& bytes) {
     if (port_.write(reinterpret_cast<const char*>(bytes.data()), size) != size) return false;
     // Hand the bytes to the system now rather than at the next turn of the event loop.
     port_.flush();
+    return isOpen();
+}
+
+bool QtSerialPort::drain() {
+    if (!isOpen()) return false;
+    // First what Qt still holds because the system would not take it at write(). A device that
+    // takes nothing for a while ends the wait, so that the caller can let Reset run.
+    if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(kDrainStepMs);
+#ifdef Q_OS_UNIX
+    // Then the system's own queue: on a UART tcdrain returns once the last stop bit has left
+    // the shift register; on a pseudo-terminal as soon as the other side's buffer holds them.
+    if (port_.bytesToWrite() == 0) {
+        while (::tcdrain(port_.handle()) != 0) {
+            if (errno != EINTR) return false;
+        }
+    }
+#endif
     return isOpen();
 }
 

@@ -47,6 +47,7 @@ public:
     int bytesWaiting() override;
     Bytes readAll() override;
     bool write(const Bytes& bytes) override;
+    bool drain() override;
     void setDtr(bool high) override;
     bool dtr() const override { return dtr_; }
     void setReceiveThreshold(int threshold) override;

@@ -63,6 +63,8 @@ std::optional<std::string> QtFileDialogs::run(const FileDialogRequest& request) 
     dialog.setAcceptMode(request.kind == FileDialogRequest::Kind::Open ? QFileDialog::AcceptOpen
                                                                        : QFileDialog::AcceptSave);
     dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // Patterns match whatever the letter case, so that "*.O" also lists "game.o".
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     if (!request.defaultExtension.empty()) {
         dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     }

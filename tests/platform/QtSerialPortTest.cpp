@@ -170,6 +170,31 @@ TEST_F(QtSerialPortTest, ExchangesBytesWithoutTheEventLoop) {
     EXPECT_TRUE(events_.empty());  // nothing delivered while the event loop did not run
 }
 
+// After drain() the bytes have left the port: on a pseudo-terminal they wait at the other end
+// at once. A device that takes nothing ends the wait early, so the sender can let Reset run.
+TEST_F(QtSerialPortTest, DrainWaitsUntilTheBytesHaveLeft) {
+    EXPECT_FALSE(port_->drain());  // closed
+    ASSERT_TRUE(port_->open());
+    Bytes sent;
+    for (int i = 0; i < 300; ++i) {
+        const Bytes one{std::uint8_t(i * 7)};
+        ASSERT_TRUE(port_->write(one));
+        ASSERT_TRUE(port_->drain());
+        sent.push_back(one[0]);
+    }
+    Bytes got;
+    for (Bytes chunk = fromMaster(); !chunk.empty(); chunk = fromMaster())
+        got.insert(got.end(), chunk.begin(), chunk.end());
+    EXPECT_EQ(got, sent);
+
+    // Far more than the pseudo-terminal holds, with nobody reading.
+    ASSERT_TRUE(port_->write(Bytes(1 << 20, 0x55)));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(port_->drain());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_TRUE(events_.empty());
+}
+
 TEST_F(QtSerialPortTest, ReceiveEventsComeFromTheLoopOnlyWhileTheThresholdIsOne) {
     ASSERT_TRUE(port_->open());
     port_->setReceiveThreshold(0);

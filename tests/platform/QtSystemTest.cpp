@@ -1,9 +1,11 @@
 #include "platform/qt/QtSystem.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -11,6 +13,7 @@
 #include <functional>
 
 #include "tests/rig/Rig.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {
@@ -95,6 +98,40 @@ TEST(QtFileDialogsTest, SaveGivesTheFullPathWithTheDefaultExtensionInAFolderThat
         {[](QWidget* modal) { QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection); }});
     EXPECT_EQ(QtFileDialogs().run(request), std::nullopt);
     EXPECT_EQ(cancel.done(), 1u);
+}
+
+// The filter's patterns match names whatever their letter case, as they would on a file system
+// that does not tell case apart.
+TEST(QtFileDialogsTest, FilterIgnoresLetterCase) {
+    rig::TempDir dir;
+    for (const char* name : {"GAME.O", "game.o", "Tape.O", "notes.txt", "GAME.O81"})
+        rig::WriteFile(dir.path() / name, {1});
+    FileDialogRequest request;
+    request.title = "Send ZX80 Program";
+    request.filter = "ZX80 Programs (*.O)|*.O";
+    request.initialDirectory = dir.path().string();
+    request.fileMustExist = true;
+    QStringList listed;
+    QTimer poll;
+    ModalScript script({[&](QWidget* modal) {
+        auto* view = modal->findChild<QListView*>("listView");
+        ASSERT_NE(view, nullptr);
+        // The dialog lists the directory in the background: look until it is there.
+        int looks = 0;
+        QObject::connect(&poll, &QTimer::timeout, [&, view, modal] {
+            const QAbstractItemModel* model = view->model();
+            const int rows = model->rowCount(view->rootIndex());
+            if (rows < 3 && ++looks < 400) return;
+            poll.stop();
+            for (int row = 0; row < rows; ++row)
+                listed << model->index(row, 0, view->rootIndex()).data().toString();
+            QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+        });
+        poll.start(5);
+    }});
+    EXPECT_EQ(QtFileDialogs().run(request), std::nullopt);
+    listed.sort();
+    EXPECT_EQ(listed.join(' ').toStdString(), "GAME.O Tape.O game.o");
 }
 
 TEST(QtMessageBoxesTest, ShowsCaptionTextIconAndDetailWithOneButton) {

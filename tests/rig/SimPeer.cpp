@@ -69,7 +69,16 @@ Bytes SimPeer::readAll() {
 
 bool SimPeer::write(const Bytes& bytes) {
     if (!open_ || unplugged_) return false;
-    for (std::uint8_t b : bytes) writes_.push_back({clock_.nowNs(), b});
+    for (std::uint8_t b : bytes) {
+        writes_.push_back({clock_.nowNs(), b});
+        outputFreeAtNs_ = std::max(outputFreeAtNs_, clock_.nowNs()) + kByteNs;
+    }
+    return true;
+}
+
+bool SimPeer::drain() {
+    if (!open_ || unplugged_) return false;
+    if (outputFreeAtNs_ > clock_.nowNs()) clock_.advanceNs(outputFreeAtNs_ - clock_.nowNs());
     return true;
 }
 

@@ -13,8 +13,8 @@ namespace brindle::rig {
 
 // The Spectrum end of the cable, seen through the PC's serial port. It starts a byte only while
 // DTR is high, and each byte takes 11 bit times at 9600 baud (8N2); a byte already on the line
-// when DTR drops still arrives. It records what the PC writes, and can fail like an unplugged
-// adapter.
+// when DTR drops still arrives. It records what the PC writes, whose bytes take the same time on
+// the other wire, and can fail like an unplugged adapter.
 class SimPeer : public SerialPort {
 public:
     static constexpr std::int64_t kByteNs = 11LL * 1'000'000'000 / 9600;
@@ -70,6 +70,8 @@ public:
     int bytesWaiting() override;
     Bytes readAll() override;
     bool write(const Bytes& bytes) override;
+    // Moves the virtual clock on to the moment the last byte written has left the line.
+    bool drain() override;
     void setDtr(bool high) override;
     bool dtr() const override { return dtr_; }
     void setReceiveThreshold(int threshold) override { threshold_ = threshold; }
@@ -95,6 +97,7 @@ private:
     std::uint8_t inFlightByte_ = 0;
     std::int64_t inFlightEndNs_ = 0;
     std::int64_t lineFreeAtNs_ = 0;
+    std::int64_t outputFreeAtNs_ = 0;  // the PC's line to the peer
     std::int64_t dtrHighSinceNs_ = 0;
     Bytes input_;
     std::vector<Write> writes_;
