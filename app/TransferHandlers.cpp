@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "printer/PrinterStream.h"
 #include "zx81/Zx81Load.h"
 #include "zx81/Zx81Save.h"
 
@@ -12,9 +13,6 @@ namespace {
 
 // One second of silence, in poll cycles of 10 ms.
 constexpr int kSilentPolls = 100;
-
-// What follows the code of a printer line: a 5-byte header and 256 column bytes.
-constexpr std::size_t kPrinterLineBytes = 5 + 256;
 
 // Takes the bytes of a request that the program cannot handle yet off the link, so that none of
 // them is read as a new request: up to `count` bytes are dropped, polling for them until they
@@ -71,7 +69,9 @@ void TransferHandlers::ReceiveZX80Program(const std::string&, RequestBuffer& buf
 }
 
 void TransferHandlers::Printing(RequestBuffer& buffer) {
-    DropRequestBytes(link_, buffer, kPrinterLineBytes, false);
+    brindle::Printing(link_, buffer, [this] {
+        if (printoutChanged) printoutChanged();
+    });
 }
 
 void TransferHandlers::RefreshOptionsWindow() {

@@ -231,13 +231,6 @@ TEST(UnbuiltRequestsTest, AreTakenOffTheLinkWithoutEffect) {
     // A request read from the wrong bytes may wait for the peer for ever: Reset ends it.
     r.pump.when([&] { return r.clock.nowMs() > 30'000; }, [&] { r.link.Abort(); });
 
-    // Two printer lines whose columns hold request codes: a ZX81 SAVE and LOAD among them.
-    Bytes line{27, 0x31, 0x1B, 0x4C, 0x00, 0x01};
-    for (int x = 0; x < 256; ++x) line.push_back(static_cast<std::uint8_t>(x % 2 ? 32 : 10 + x));
-    r.peer.send(line);
-    r.peer.send(line);
-    r.run();
-    EXPECT_EQ(r.pump.calls(), 0);  // a printer line lets no events run
     // A ZX80 SAVE whose bytes are SAVE codes, and a ZX80 LOAD.
     Bytes save(300, 32);
     save.front() = 160;
@@ -250,13 +243,6 @@ TEST(UnbuiltRequestsTest, AreTakenOffTheLinkWithoutEffect) {
     EXPECT_TRUE(r.dialogs.requests.empty());
     EXPECT_TRUE(r.peer.written().empty());
     EXPECT_EQ(r.peer.pendingBytes(), 0u);
-
-    // A line takes its own bytes only: a request right after it is answered.
-    line.push_back(2);
-    r.peer.send(line);
-    r.run();
-    ASSERT_EQ(r.dialogs.requests.size(), 1u);
-    EXPECT_EQ(r.dialogs.requests[0].title, "Send ZX81 Program");
 
     // A ZX80 SAVE longer than the time given ends at Reset.
     const double resetAt = r.clock.nowMs() + 50;
