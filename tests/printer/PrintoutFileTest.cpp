@@ -29,7 +29,7 @@ TEST_F(AddToBitmapTest, BuildsTheFileByteForByte) {
         std::vector<Bytes> lines;
         Bytes after;
     };
-    Bytes short26To62 = Prefix(BmpHeader(24), 40);
+    Bytes short26To62 = Prefix(BmpHeader(24), 26);
     const Case cases[] = {
         {"first line, all white: 318 bytes", std::nullopt, {Columns()}, Printout({Band()})},
         {"column 0 top dot: row 7 starts with 0x80",
