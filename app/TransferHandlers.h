@@ -6,9 +6,8 @@
 
 namespace brindle {
 
-// The program's request handlers, as the dispatcher calls them. A request whose handler is not
-// part of the program yet (a printer line) is taken off the link and dropped, so the peer's bytes
-// are not read as new requests.
+// The program's request handlers, as the dispatcher calls them: the ZX81 and ZX80 transfers and
+// the printer line.
 class TransferHandlers : public RequestHandlers {
 public:
     TransferHandlers(Link& link, std::function<void()> refreshOptions);
@@ -22,6 +21,9 @@ public:
     void ReceiveZX80Program(const std::string& pcFileName, RequestBuffer& buffer) override;
     void Printing(RequestBuffer& buffer) override;
     void RefreshOptionsWindow() override;
+
+    // Called after a printer line has been added to the printout, so the printer window shows it.
+    std::function<void()> printoutChanged;
 
 private:
     Link& link_;

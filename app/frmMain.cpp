@@ -69,6 +69,9 @@ frmMain::frmMain(AppPlatform platform)
     setObjectName("frmMain");
     setWindowTitle("Brindle");
     link.setHandlers(&handlers);
+    handlers.printoutChanged = [this] {
+        if (printoutWindow != nullptr) printoutWindow->LoadPrintout();
+    };
     link.routineDirectories.push_back(platform_.programDirectory);
     for (const auto& dir : platform_.dataDirectories) link.routineDirectories.push_back(dir);
     link.transferDirectoryMoved = [this](const std::string& directory) {
@@ -217,7 +220,7 @@ void frmMain::Load() {
                        .arg(kVersionMinor, 2, 10, QLatin1Char('0')));
 
     if (saved.OptionsVisible) OptionsMenu_FilePath_Click();
-    printoutWindow = new frmPrintout(this);
+    printoutWindow = new frmPrintout(link, this);
     if (saved.PrintoutVisible) OptionsMenu_Printout_Click();
 
     ports.PortList();

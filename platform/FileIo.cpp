@@ -6,6 +6,7 @@
 #include <random>
 #include <system_error>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace brindle {
@@ -70,6 +71,11 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::pa
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes;
+    // Room for the whole file at once, so a large file is neither copied while it grows nor
+    // held with spare room after.
+    struct stat info {};
+    if (::fstat(fileno(f), &info) == 0 && info.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
     std::uint8_t chunk[65536];
     std::size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)

@@ -1,22 +1,215 @@
 #include "printer/frmPrintout.h"
 
 #include <QCloseEvent>
+#include <QFrame>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
 #include <QRect>
+#include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/Link.h"
+#include "platform/FileIo.h"
+#include "printer/PrintoutFile.h"
 
 namespace brindle {
 
-frmPrintout::frmPrintout(QWidget* parent) : QWidget(parent, Qt::Window) {
+namespace {
+
+const QColor kPaperGrey(128, 128, 128);
+
+// Design positions are in twips, 15 to a pixel.
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text, int left) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setGeometry(twips(left, 4560, 855, 375));
+    return b;
+}
+
+// A step of the scroll bar: a fraction of its range, rounded half to even like the range's
+// own arithmetic.
+int scrollStep(int maximum, int parts) {
+    return static_cast<int>(std::nearbyint(maximum / static_cast<double>(parts) + 1));
+}
+
+}  // namespace
+
+PrintoutCanvas::PrintoutCanvas(QWidget* parent) : QWidget(parent) {
+    setObjectName("Picture1");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PrintoutCanvas::setPicture(std::optional<PrintoutPicture> picture) {
+    picture_ = std::move(picture);
+    update();
+}
+
+void PrintoutCanvas::setCanvasTop(int top) {
+    top_ = top;
+    update();
+}
+
+void PrintoutCanvas::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), kPaperGrey);
+    if (!picture_) return;
+    const PrintoutPicture& p = *picture_;
+    // The picture rows that meet the area to paint, and only those.
+    const int first = std::max(0, event->rect().top() - top_);
+    const int end = std::min(p.height(), event->rect().bottom() + 1 - top_);
+    if (first >= end) return;
+    QImage rows(p.width(), end - first, QImage::Format_Mono);
+    rows.setColorTable({0xFF000000 | p.colour(0), 0xFF000000 | p.colour(1)});
+    const std::size_t rowBytes = std::min<std::size_t>(p.stride(), rows.bytesPerLine());
+    for (int y = first; y < end; ++y) std::memcpy(rows.scanLine(y - first), p.row(y), rowBytes);
+    painter.drawImage(0, top_ + first, rows);
+}
+
+frmPrintout::frmPrintout(Link& link, QWidget* parent) : QWidget(parent, Qt::Window), link_(link) {
     setObjectName("frmPrintout");
     setWindowTitle("Brindle - Printer Output");
-    // 4455 by 5085 twips at 15 twips to a pixel.
+    // 4455 by 5085 twips, a fixed frame without minimise and maximise buttons.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(297, 339);
+
+    Picture2 = new QFrame(this);
+    Picture2->setObjectName("Picture2");
+    Picture2->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Picture2->setLineWidth(1);
+    Picture2->setGeometry(twips(120, 120, 3875, 4350));
+    Picture2->setAutoFillBackground(true);
+    QPalette grey = Picture2->palette();
+    grey.setColor(QPalette::Window, kPaperGrey);
+    Picture2->setPalette(grey);
+    Picture1 = new PrintoutCanvas(Picture2);
+    Picture1->setGeometry(Picture2->contentsRect());
+
+    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1->setObjectName("VScroll1");
+    VScroll1->setGeometry(twips(4080, 120, 255, 4335));
+    // The canvas moves when the thumb is let go, not while it is dragged.
+    VScroll1->setTracking(false);
+    connect(VScroll1, &QScrollBar::valueChanged, this,
+            [this](int value) { Picture1->setCanvasTop(-value); });
+
+    cmdFeed = button(this, "cmdFeed", "&Feed", 120);
+    cmdFeed->installEventFilter(this);
+    cmdSave = button(this, "cmdSave", "&Save", 1080);
+    connect(cmdSave, &QPushButton::clicked, this, &frmPrintout::cmdSave_Click);
+    cmdClear = button(this, "cmdClear", "C&lear", 2040);
+    connect(cmdClear, &QPushButton::clicked, this, &frmPrintout::cmdClear_Click);
+    cmdHide = button(this, "cmdHide", "&Hide", 3480);
+    connect(cmdHide, &QPushButton::clicked, this, &QWidget::hide);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(100);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &frmPrintout::Timer1_Timer);
+
+    FeedHeld = false;
+    LoadPrintout();
 }
 
 void frmPrintout::ShowBeside(const QRect& mainFrame) {
     show();
     move(std::max(0, mainFrame.left() - frameGeometry().width()), mainFrame.top());
+}
+
+void frmPrintout::LoadPrintout() {
+    // A step that fails is skipped: an unreadable file leaves the canvas as it was.
+    const std::filesystem::path path = PrintoutPath(link_.options.TransferDirectory);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        Picture1->setPicture(std::nullopt);
+    } else if (auto file = ReadWholeFile(path)) {
+        if (auto picture = PrintoutPicture::Read(std::move(*file)))
+            Picture1->setPicture(std::move(picture));
+    }
+
+    const int outer = Picture2->height();
+    const int border = outer - Picture2->contentsRect().height();
+    const int maximum = std::max(0, Picture1->canvasHeight() - outer) + border;
+    VScroll1->setRange(0, maximum);
+    VScroll1->setSingleStep(scrollStep(maximum, 20));
+    VScroll1->setPageStep(scrollStep(maximum, 5));
+    // At the end of the range the newest row lies on the viewport's lower inside edge.
+    const bool fits = Picture1->canvasHeight() < outer;
+    VScroll1->setValue(fits ? maximum - border : maximum);
+    VScroll1->setEnabled(!fits);
+    Picture1->setCanvasTop(-VScroll1->value());
+}
+
+bool frmPrintout::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cmdFeed) {
+        // Any mouse button; a double click's second press counts as a press.
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+                cmdFeed_MouseDown();
+                break;
+            case QEvent::MouseButtonRelease:
+                cmdFeed_MouseUp();
+                break;
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmPrintout::cmdFeed_MouseDown() {
+    if (FeedHeld) return;
+    FeedHeld = true;
+    feedBand();
+}
+
+void frmPrintout::cmdFeed_MouseUp() {
+    Timer1->stop();
+    FeedHeld = false;
+}
+
+void frmPrintout::Timer1_Timer() {
+    Timer1->stop();
+    feedBand();
+}
+
+void frmPrintout::feedBand() {
+    static constexpr std::array<std::uint8_t, kPrinterColumns> kBlankLine{};
+    // A failure's message box takes the button's release with it, so a failed band ends the
+    // feed rather than repeating the failure every 100 ms.
+    if (!AddToBitmap(link_, kBlankLine, [this] { LoadPrintout(); })) FeedHeld = false;
+    // Counted from the end of the write: slow writes slow the feed rather than pile up.
+    if (FeedHeld) Timer1->start();
+}
+
+void frmPrintout::cmdSave_Click() {
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.title = "Save Printer Output";
+    request.filter = "*.BMP";
+    request.defaultExtension = "BMP";
+    request.initialDirectory = link_.options.TransferDirectory;
+    request.pathMustExist = true;
+    const std::optional<std::string> chosen = link_.services.dialogs.run(request);
+    // Any failure ends the save without a word, an existing file of the name untouched.
+    if (chosen) SavePrintoutCopy(link_.options.TransferDirectory, *chosen);
+}
+
+void frmPrintout::cmdClear_Click() {
+    ClearPrintout(link_.options.TransferDirectory);
+    LoadPrintout();
 }
 
 void frmPrintout::closeEvent(QCloseEvent* event) {

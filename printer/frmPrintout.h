@@ -2,24 +2,85 @@
 
 #include <QWidget>
 
+#include <optional>
+
+#include "printer/Printout.h"
+
+class QFrame;
+class QPushButton;
 class QRect;
+class QScrollBar;
+class QTimer;
 
 namespace brindle {
 
-// The printer-output window, created hidden at start-up and shown beside the main window;
-// closing it only hides it.
+class Link;
+
+// The canvas that holds the printout inside the viewport. It covers the viewport's inside and
+// draws only the rows in view, from the file's own 1-bit rows: a printout of any length needs
+// no picture of its full height, which the window system could not hold past 32,767 rows.
+class PrintoutCanvas : public QWidget {
+public:
+    explicit PrintoutCanvas(QWidget* parent);
+
+    // Nothing removes the picture: the canvas is then one pixel high and empty.
+    void setPicture(std::optional<PrintoutPicture> picture);
+    const std::optional<PrintoutPicture>& picture() const { return picture_; }
+    int canvasHeight() const { return picture_ ? picture_->height() : 1; }
+    // Where the canvas's top row stands against the viewport's inside; 0 or less.
+    int canvasTop() const { return top_; }
+    void setCanvasTop(int top);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::optional<PrintoutPicture> picture_;
+    int top_ = 0;
+};
+
+// The printer-output window: shows "PrintOut.bmp" of the transfer directory scrolled to its
+// newest line, and feeds, saves, clears and hides. Created hidden at start-up; closing it only
+// hides it. Scroll values are in pixels, so a printout of any length scrolls in full.
 class frmPrintout : public QWidget {
     Q_OBJECT
 
 public:
-    explicit frmPrintout(QWidget* parent = nullptr);
+    frmPrintout(Link& link, QWidget* parent = nullptr);
 
     // The "Printer Output" menu entry: show against the main window's left side, never past the
     // screen's left edge.
     void ShowBeside(const QRect& mainFrame);
 
+    // Shows the printout file as it now is, scrolled to its end.
+    void LoadPrintout();
+
+    // Feed reacts to the mouse only: a press adds a blank band at once, and while the button is
+    // held the timer adds one more 100 ms after each band has been written.
+    void cmdFeed_MouseDown();
+    void cmdFeed_MouseUp();
+    void Timer1_Timer();
+    void cmdSave_Click();
+    void cmdClear_Click();
+
+    QFrame* Picture2;  // the viewport
+    PrintoutCanvas* Picture1;
+    QScrollBar* VScroll1;
+    QPushButton* cmdFeed;
+    QPushButton* cmdSave;
+    QPushButton* cmdClear;
+    QPushButton* cmdHide;
+    QTimer* Timer1;
+    bool FeedHeld = false;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void feedBand();
+
+    Link& link_;
 };
 
 }  // namespace brindle

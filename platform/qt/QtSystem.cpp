@@ -60,6 +60,8 @@ std::optional<std::string> QtFileDialogs::run(const FileDialogRequest& request) 
     QFileDialog dialog(parent_, title, QString::fromStdString(request.initialDirectory),
                        QtFileFilter(request.filter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The program's save dialogs replace an existing file without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(request.kind == FileDialogRequest::Kind::Open ? QFileDialog::AcceptOpen
                                                                        : QFileDialog::AcceptSave);
     dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);

@@ -246,37 +246,5 @@ TEST_F(LinkDispatcherTest, ResetTwiceIsResetOnceAndResetWhileIdleKeepsTheLinkOpe
     expectIdle();
 }
 
-// Requests whose handlers are not built yet still leave the link as they found it: none of
-// their bytes is read as a request of its own, and nothing is stored, sent or asked.
-TEST(UnbuiltRequestsTest, AreTakenOffTheLinkWithoutEffect) {
-    rig::Rig r;
-    rig::TempDir transfer;
-    TransferHandlers handlers{r.link, nullptr};
-    r.options.TransferDirectory = transfer.text();
-    r.link.setHandlers(&handlers);
-    // A request read from the wrong bytes may wait for the peer for ever: Reset ends it.
-    r.pump.when([&] { return r.clock.nowMs() > 30'000; }, [&] { r.link.Abort(); });
-
-    // Two printer lines whose columns hold request codes: a ZX81 SAVE and LOAD among them.
-    Bytes line{27, 0x31, 0x1B, 0x4C, 0x00, 0x01};
-    for (int x = 0; x < 256; ++x) line.push_back(static_cast<std::uint8_t>(x % 2 ? 32 : 10 + x));
-    r.peer.send(line);
-    r.peer.send(line);
-    r.run();
-    EXPECT_EQ(r.pump.calls(), 0);  // a printer line lets no events run
-    EXPECT_TRUE(std::filesystem::is_empty(transfer.path()));
-    EXPECT_TRUE(r.messages.shown.empty());
-    EXPECT_TRUE(r.dialogs.requests.empty());
-    EXPECT_TRUE(r.peer.written().empty());
-    EXPECT_EQ(r.peer.pendingBytes(), 0u);
-
-    // A line takes its own bytes only: a request right after it is answered.
-    line.push_back(2);
-    r.peer.send(line);
-    r.run();
-    ASSERT_EQ(r.dialogs.requests.size(), 1u);
-    EXPECT_EQ(r.dialogs.requests[0].title, "Send ZX81 Program");
-}
-
 }  // namespace
 }  // namespace brindle

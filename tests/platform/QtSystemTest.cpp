@@ -77,9 +77,12 @@ TEST(QtFileDialogsTest, SaveGivesTheFullPathWithTheDefaultExtensionInAFolderThat
     request.defaultExtension = "P81";
     request.pathMustExist = true;
     QString title;
+    bool asksBeforeReplacing = true;
     QString warning;
     ModalScript script({[&](QWidget* modal) {
                             title = modal->windowTitle();
+                            asksBeforeReplacing = !static_cast<QFileDialog*>(modal)->testOption(
+                                QFileDialog::DontConfirmOverwrite);
                             Choose("absent/Game")(modal);
                         },
                         [&](QWidget* modal) {
@@ -91,6 +94,7 @@ TEST(QtFileDialogsTest, SaveGivesTheFullPathWithTheDefaultExtensionInAFolderThat
                         Choose("Game")});
     EXPECT_EQ(QtFileDialogs().run(request), (dir.path() / "Game.P81").string());
     EXPECT_EQ(title, QStringLiteral("Save ZX81 Program"));
+    EXPECT_FALSE(asksBeforeReplacing);  // an existing file is replaced without a question
     EXPECT_EQ(warning, QStringLiteral("The folder %1 does not exist.")
                            .arg(QString::fromStdString((dir.path() / "absent").string())));
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "app/Link.h"
+#include "printer/Printout.h"
+
+namespace brindle {
+
+// "PrintOut.bmp" in the given transfer directory.
+std::filesystem::path PrintoutPath(const std::string& transferDirectory);
+
+// Adds one line at the bottom of the printout in the transfer directory, then calls
+// loadPrintout so the printer window shows it. The new file is written aside and put in place of
+// the old one, so a failure never costs the lines already printed; it is shown in a message box
+// with the system's description and returns false, the window not reloaded.
+bool AddToBitmap(Link& link, PrinterLine line, const std::function<void()>& loadPrintout);
+
+// Replaces target by a byte-exact copy of the printout. False, with no message, when there is
+// no printout or the target cannot be written; an existing target is then left as it was.
+bool SavePrintoutCopy(const std::string& transferDirectory, const std::filesystem::path& target);
+
+// Deletes the printout, unless the file is marked read-only.
+void ClearPrintout(const std::string& transferDirectory);
+
+}  // namespace brindle
