@@ -16,6 +16,7 @@
 #include "options/OptionsRules.h"
 #include "options/frmAbout.h"
 #include "options/frmOptions.h"
+#include "platform/qt/ProgramIcon.h"
 #include "printer/frmPrintout.h"
 
 namespace brindle {
@@ -25,9 +26,34 @@ namespace {
 // What the status line says while the port's device is gone.
 constexpr const char* kPortLostStatus = "Port lost";
 
-// Design positions are in twips, 15 to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
+// Design positions are in twips, 15 to a pixel for the small dialog font the layout was drawn
+// for. A larger font scales the whole layout, so that every text fits its control.
+class Twips {
+public:
+    explicit Twips(const QFontMetrics& metrics)
+        : scale_(std::max({1.0, (metrics.horizontalAdvance(kWidestLabel) + 4) / 81.0,
+                           (metrics.height() + 4) / 19.0})) {}
+    int operator()(int twips) const { return static_cast<int>(twips * scale_ / 15 + 0.5); }
+    QRect operator()(int left, int top, int width, int height) const {
+        return QRect((*this)(left), (*this)(top), (*this)(width), (*this)(height));
+    }
+
+    // The widest label, in its 1215-twip room with a gap before its box.
+    static constexpr const char* kWidestLabel = "Program Length";
+
+private:
+    double scale_;
+};
+
+// A frame's control placed below the frame's caption, which this toolkit draws above the frame's
+// border rather than across it: moved down as needed and shortened by as much.
+QRect BelowCaption(const QGroupBox* frame, QRect where) {
+    const int captionBottom = frame->fontMetrics().height() + 4;  // the border lies just below
+    if (where.top() < captionBottom) {
+        where.setHeight(where.height() - (captionBottom - where.top()));
+        where.moveTop(captionBottom);
+    }
+    return where;
 }
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, QRect where) {
@@ -68,6 +94,8 @@ frmMain::frmMain(AppPlatform platform)
       platform_(std::move(platform)) {
     setObjectName("frmMain");
     setWindowTitle("Brindle");
+    // Every window of the program, message boxes and dialogs included, shows its icon.
+    QApplication::setWindowIcon(ProgramIcon());
     link.setHandlers(&handlers);
     handlers.printoutChanged = [this] {
         if (printoutWindow != nullptr) printoutWindow->LoadPrintout();
@@ -97,12 +125,8 @@ frmMain::~frmMain() {
 void frmMain::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName("client");
-    client->setFixedSize(5130 / 15, 4800 / 15);
-    // The layout is drawn for a small dialog font; the platform's larger default would cut the
-    // labels short.
-    QFont small = client->font();
-    small.setPointSizeF(8);
-    client->setFont(small);
+    const Twips twips(client->fontMetrics());
+    client->setFixedSize(twips(5130), twips(4800));
     setCentralWidget(client);
 
     Frame1 = new QGroupBox("Program Details", client);
@@ -114,13 +138,13 @@ void frmMain::buildControls() {
     txtFilepath = textBox(Frame1, "txtFilepath", twips(1440, 720, 2295, 285), false);
     Label2[0] = label(Frame1, "Label2_0", "File Length", twips(120, 1080, 1095, 255));
     txtFileLength = textBox(Frame1, "txtFileLength", twips(1440, 1080, 855, 285), true);
-    // The two longest labels reach to their text boxes, so the platform's font does not cut them.
-    Label2[1] = label(Frame1, "Label2_1", "Program Length", twips(120, 1440, 1320, 255));
+    Label2[1] = label(Frame1, "Label2_1", "Program Length", twips(120, 1440, 1215, 255));
     txtProgramLength = textBox(Frame1, "txtProgramLength", twips(1440, 1440, 855, 285), true);
-    Label3 = label(Frame1, "Label3", "Address Range", twips(120, 1800, 1320, 255));
+    Label3 = label(Frame1, "Label3", "Address Range", twips(120, 1800, 1215, 255));
     txtStartAddr = textBox(Frame1, "txtStartAddr", twips(1440, 1800, 855, 285), true);
-    Label5 = label(Frame1, "Label5", "-", twips(2280, 1800, 255, 375));
-    Label5->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // Between the two addresses, touching neither.
+    Label5 = label(Frame1, "Label5", "-", twips(2310, 1800, 195, 285));
+    Label5->setAlignment(Qt::AlignCenter);
     txtEndAddr = textBox(Frame1, "txtEndAddr", twips(2520, 1800, 855, 285), true);
 
     Frame2 = new QGroupBox("Program Info", client);
@@ -130,7 +154,7 @@ void frmMain::buildControls() {
     txtProgramInfo->setObjectName("txtProgramInfo");
     txtProgramInfo->setReadOnly(true);
     txtProgramInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtProgramInfo->setGeometry(twips(120, 240, 3615, 1575));
+    txtProgramInfo->setGeometry(BelowCaption(Frame2, twips(120, 240, 3615, 1575)));
 
     ProgressBar1 = new QProgressBar(client);
     ProgressBar1->setObjectName("ProgressBar1");

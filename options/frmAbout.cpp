@@ -1,12 +1,11 @@
 #include "options/frmAbout.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 
 #include "options/OptionsRules.h"
+#include "platform/qt/ProgramIcon.h"
 
 namespace brindle {
 
@@ -31,23 +30,25 @@ frmAbout::frmAbout(QWidget* parent)
     lblDescription->setWordWrap(true);
     Label1->setWordWrap(true);
 
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull()) icon = style()->standardIcon(QStyle::SP_ComputerIcon);
-    picIcon->setPixmap(icon.pixmap(32, 32));
+    picIcon->setPixmap(ProgramIcon().pixmap(64, 64));
+    picIcon->setFixedSize(64, 64);
 
+    // One font size throughout the program: the title stands out by weight alone.
     QFont titleFont = lblTitle->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
 
+    // The icon keeps only its own width; the texts take the rest.
     auto* layout = new QGridLayout(this);
-    layout->addWidget(picIcon, 0, 0, 2, 1, Qt::AlignTop);
+    layout->setHorizontalSpacing(16);
+    layout->addWidget(picIcon, 0, 0, 4, 1, Qt::AlignTop);
     layout->addWidget(lblTitle, 0, 1);
     layout->addWidget(lblVersion, 1, 1);
     layout->addWidget(lblDescription, 2, 1);
     layout->addWidget(Label1, 3, 1);
-    layout->addWidget(cmdOK, 4, 1, Qt::AlignRight);
-    setMinimumWidth(380);
+    layout->addWidget(cmdOK, 4, 0, 1, 2, Qt::AlignRight);
+    layout->setColumnStretch(1, 1);
+    setMinimumWidth(420);
 
     setModal(true);
     cmdOK->setDefault(true);

@@ -1,19 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QWindow>
 
 #include <functional>
 
 #include "app/frmMain.h"
+#include "options/frmAbout.h"
 #include "options/frmOptions.h"
 #include "platform/FileIo.h"
 #include "printer/frmPrintout.h"
@@ -270,26 +276,53 @@ TEST_F(frmMainTest, PrinterStatusIsPaintedThoughNoEventsRun) {
     EXPECT_EQ(w.lblStatus->text(), "");
 }
 
-TEST_F(frmMainTest, ControlsLieInsideTheirFramesApartAndLabelsAreNotCut) {
+// Every control lies inside its frame, below a frame's caption, apart from the others; a label's
+// whole text shows with a gap before the next control. One font size serves every window, and
+// every window shows the program's icon.
+TEST_F(frmMainTest, LayoutLooksAndIcon) {
     frmMain& w = start();
     const QWidget* frames[] = {w.centralWidget(), w.Frame1, w.Frame2};
     for (const QWidget* frame : frames) {
+        // Below a frame's caption, where the style draws the frame's border.
+        int top = 0;
+        if (const auto* box = qobject_cast<const QGroupBox*>(frame)) {
+            QStyleOptionGroupBox option;
+            option.initFrom(box);
+            option.text = box->title();
+            option.subControls = QStyle::SC_GroupBoxLabel;
+            top = box->style()
+                      ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box)
+                      .bottom() +
+                  2;
+        }
         std::vector<const QWidget*> placed;
         for (const QWidget* c : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             SCOPED_TRACE(c->objectName().toStdString());
             EXPECT_TRUE(frame->rect().contains(c->geometry()));
-            if (const auto* label = qobject_cast<const QLabel*>(c)) {  // may touch its box
-                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
-                continue;
+            EXPECT_GE(c->y(), top);
+            if (const auto* label = qobject_cast<const QLabel*>(c)) {
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()) + 2,
+                          label->width());
+            } else {
+                EXPECT_NE(c->property("readOnly"), QVariant(false));  // text boxes are read-only
             }
             for (const QWidget* other : placed) {
-                EXPECT_FALSE(c->geometry().intersects(other->geometry()));
+                EXPECT_FALSE(c->geometry().adjusted(-1, 0, 1, 0).intersects(other->geometry()))
+                    << other->objectName().toStdString();
             }
             placed.push_back(c);
-            EXPECT_NE(c->property("readOnly"), QVariant(false));  // text boxes are read-only
         }
     }
     EXPECT_EQ(w.minimumSize(), w.maximumSize());  // the user cannot resize it
+
+    frmAbout about(&w);
+    const QWidget* windows[] = {w.txtFilename,    w.menuBar(),          w.optionsWindow->cboFormat,
+                                w.printoutWindow, about.lblDescription, about.lblTitle};
+    for (const QWidget* window : windows)
+        EXPECT_EQ(window->font().pointSizeF(), QApplication::font().pointSizeF());
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    EXPECT_EQ(w.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+    EXPECT_EQ(about.picIcon->width(), 64);
 }
 
 TEST_F(frmMainTest, OptionsWindowListsWhatATransferStored) {
