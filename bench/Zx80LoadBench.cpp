@@ -1,11 +1,9 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <fstream>
 
-#include "app/TransferHandlers.h"
+#include "bench/LoadBench.h"
 #include "tests/rig/Images.h"
-#include "tests/rig/Rig.h"
 
 namespace brindle {
 namespace {
@@ -17,17 +15,10 @@ namespace {
 // program's own work per byte against the 1.146 ms a byte takes on the wire, which is what a real
 // port loses between bytes.
 void BM_Zx80Load16K(benchmark::State& state) {
-    rig::TempDir dir;
-    rig::Rig r;
-    r.options.TransferDirectory = dir.text();
-    TransferHandlers handlers(r.link, {});
-    r.link.setHandlers(&handlers);
-
+    LoadBench bench;
+    rig::Rig& r = bench.r;
     const std::vector<std::uint8_t> image = rig::Zx80Image(16384 - 41);  // E_LINE 32768
-    const std::string file = dir.text() + "GAME.O";
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(image.data()),
-               static_cast<std::streamsize>(image.size()));
+    const std::string file = bench.Put("GAME.O", image);
 
     double ownNs = 0;
     double wireFraction = 0;

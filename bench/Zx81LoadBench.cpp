@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/TransferHandlers.h"
+#include "bench/LoadBench.h"
 #include "listing/DirectoryListing.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
@@ -15,20 +15,14 @@ namespace {
 // the read and the reply of 16379 bytes. The 10 ms wait after each byte is virtual, so
 // what is measured is the program's own work; per_byte gives it for one reply byte.
 void BM_Zx81Load16K(benchmark::State& state) {
-    rig::TempDir dir;
-    rig::Rig r;
-    r.options.TransferDirectory = dir.text();
-    TransferHandlers handlers(r.link, {});
-    r.link.setHandlers(&handlers);
-
+    LoadBench bench;
+    rig::Rig& r = bench.r;
     const std::vector<std::uint8_t> name{0x2C, 0x26, 0x32, 0xAA};  // GAME
     std::vector<std::uint8_t> file = name;
     // The largest image whose E_LINE (32768) a 16 KB ZX81 can have.
     const std::vector<std::uint8_t> image = rig::Zx81Image(32768 - 16393 - 142);
     file.insert(file.end(), image.begin(), image.end());
-    std::ofstream(dir.path() / "GAME.P81", std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
+    bench.Put("GAME.P81", file);
 
     std::vector<std::uint8_t> request{10};
     request.insert(request.end(), name.begin(), name.end());
