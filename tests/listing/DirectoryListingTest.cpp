@@ -5,7 +5,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "tests/zx81/Zx81TestHandlers.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {

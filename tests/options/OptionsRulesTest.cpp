@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "options/OptionsRules.h"
-#include "tests/zx81/Zx81TestHandlers.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "options/OptionsRules.h"
 #include "options/frmOptions.h"
-#include "tests/zx81/Zx81TestHandlers.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/printer/PrinterSession.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {
@@ -36,7 +36,7 @@ private:
     Rig& rig_;
 };
 
-struct PrintingSession : PrinterSession {
+struct PrintingSession : DirSession {
     PrinterHandlers handlers{rig};
 };
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/printer/PrinterSession.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {
@@ -10,7 +10,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace rig;
 
-class AddToBitmapTest : public ::testing::Test, public PrinterSession {
+class AddToBitmapTest : public ::testing::Test, public DirSession {
 protected:
     // Adds one line; true when the window was told to reload.
     bool Add(const Bytes& line) {

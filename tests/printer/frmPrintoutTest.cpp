@@ -11,7 +11,7 @@
 
 #include "app/frmMain.h"
 #include "printer/PrintoutFile.h"
-#include "tests/printer/PrinterSession.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {
@@ -68,7 +68,7 @@ QImage Shown(frmPrintout& w) {
     return w.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-struct WindowSession : PrinterSession {
+struct WindowSession : DirSession {
     WindowSession() { window.show(); }
     void Print(int lines) {
         for (int k = 0; k < lines; ++k) {
@@ -76,18 +76,6 @@ struct WindowSession : PrinterSession {
             AddToBitmap(rig.link, PrinterLine(columns.data(), 256),
                         [this] { window.LoadPrintout(); });
         }
-    }
-    // Writes a printout of the lines at once, as the appends would have left it.
-    void Printed(int lines) {
-        const auto header = PrintoutHeader(static_cast<std::uint32_t>(8 * lines));
-        Bytes file(header.begin(), header.end());
-        for (int k = lines - 1; k >= 0; --k) {
-            const Bytes columns = LineColumns(k);
-            const auto band = PrintoutBand(PrinterLine(columns.data(), 256));
-            file.insert(file.end(), band.begin(), band.end());
-        }
-        WriteFile(printout(), file);
-        window.LoadPrintout();
     }
     frmPrintout window{rig.link};
 };
@@ -111,7 +99,7 @@ TEST(frmPrintoutTest, ShowsTheNewestLineAtTheViewportsLowerEdge) {
         SCOPED_TRACE(c.what);
         WindowSession s;
         if (c.lines >= 0) {
-            s.Printed(c.lines);
+            s.Print(c.lines);
         } else {
             WriteFile(s.printout(), Concat(BmpHeader(318), Bytes(318 * 32, 0)));
             s.window.LoadPrintout();
@@ -134,7 +122,7 @@ TEST(frmPrintoutTest, ShowsTheNewestLineAtTheViewportsLowerEdge) {
 
 TEST(frmPrintoutTest, FourHundredLinesScrollToTheirVeryTopAndBottom) {
     WindowSession s;
-    s.Printed(400);
+    s.Print(400);
     frmPrintout& w = s.window;
     EXPECT_EQ(w.VScroll1->maximum(), 3200 - 288);
     EXPECT_EQ(Shown(w), Expected(400, 3200 - 288));
@@ -225,7 +213,7 @@ TEST(frmPrintoutTest, SaveCopiesThePrintoutExactlyOrLeavesEverythingAsItWas) {
 TEST(frmPrintoutTest, ClearEmptiesThePrintoutUnlessItIsReadOnly) {
     WindowSession s;
     frmPrintout& w = s.window;
-    s.Printed(40);
+    s.Print(40);
     w.cmdClear->click();
     EXPECT_FALSE(fs::exists(s.printout()));
     EXPECT_EQ(w.Picture1->canvasHeight(), 1);

@@ -15,10 +15,6 @@ void ScriptedPump::processEvents() {
     for (auto& pass : passes_) pass();
 }
 
-bool ScriptedPump::allDone() const {
-    return std::all_of(steps_.begin(), steps_.end(), [](const Step& s) { return s.done; });
-}
-
 std::optional<std::string> FakeDialogs::run(const FileDialogRequest& request) {
     requests.push_back(request);
     if (onRun) onRun(request);

@@ -36,7 +36,6 @@ public:
     // Something that the event loop does on every pass, such as raising waiting port events.
     void everyPass(std::function<void()> action) { passes_.push_back(std::move(action)); }
     int calls() const { return calls_; }
-    bool allDone() const;
 
 private:
     struct Step {

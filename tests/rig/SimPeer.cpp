@@ -28,7 +28,6 @@ std::string SimPeer::deviceName(int number) const {
 }
 
 bool SimPeer::open() {
-    ++opens_;
     auto it = ports.find(number_);
     failure_ = it == ports.end() ? OpenFailure::NoSuchPort : it->second;
     open_ = failure_ == OpenFailure::None && !unplugged_;

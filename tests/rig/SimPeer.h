@@ -52,7 +52,6 @@ public:
     int dtrRaises() const { return dtrRaises_; }
     // Availability of each port number for port-list tests; numbers not named do not exist.
     std::map<int, OpenFailure> ports{{1, OpenFailure::None}};
-    int opens() const { return opens_; }
 
     // --- the PC's side (SerialPort) ---
     void setPortNumber(int number) override { number_ = number; }
@@ -107,7 +106,6 @@ private:
     int number_ = 1;
     bool open_ = false;
     bool unplugged_ = false;
-    int opens_ = 0;
     OpenFailure failure_ = OpenFailure::None;
     std::string settings_;
 };

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <tuple>
 
 #include "tests/rig/Images.h"
@@ -28,37 +27,16 @@ Bytes FileWithELine(std::size_t length, int eLine) {
     return bytes;
 }
 
-// The details text of a ZX80 transfer, written out independently of the code under test: a line
-// for each of the first `count` bytes, at most 39.
-std::string Zx80Info(const Bytes& bytes, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < std::min<std::size_t>({count, 39, bytes.size()}); ++i) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%d=%02X\r\n", 16384 + static_cast<int>(i), bytes[i]);
-        text += line;
-    }
-    return text;
-}
-
 // What the panel shows once a transfer of `bytes` has ended.
 TransferDisplay Zx80Details(const std::string& filename, const std::string& filepath,
                             const Bytes& bytes, const std::string& fileLength, int progressMax) {
-    const int eLine = StoredELine(bytes, 10);
-    TransferDisplay d;
-    d.filename = filename;
-    d.filepath = filepath;
-    d.fileLength = fileLength;
-    d.programLength = std::to_string(eLine - 16384);
-    d.startAddr = "16384";
-    d.endAddr = std::to_string(eLine - 1);
-    d.programInfo = Zx80Info(bytes, 39);
-    d.progressMax = progressMax;
-    return d;
+    return Details(kZx80, filename, filepath, DetailLines(kZx80, bytes, 39), bytes, fileLength,
+                   progressMax);
 }
 
 // One link with the real ZX80 handlers; each dialog is answered with a path under the session's
 // own directory, or cancelled.
-struct Session : TransferSession<TestHandlers> {
+struct Session : TransferSession {
     Session() : TransferSession({"ChooseZX80", "SendZX80", "ReceiveZX80"}) {
         rig.link.transferDirectoryMoved = [this](const std::string& to) { moves.push_back(to); };
     }
@@ -148,6 +126,7 @@ TEST(Zx80Dialog, ChosenPathGivesNameDirectoryAndExtension) {
                                                   static_cast<int>(image.size()) + 1));
         EXPECT_EQ(s.rig.options.TransferDirectory, s.dir.text() + directory);
         EXPECT_EQ(s.moves, std::vector<std::string>{s.dir.text() + directory});
+        EXPECT_EQ(s.handlers.refreshes, 1);
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{});
         s.ExpectIdle();
 
@@ -156,29 +135,6 @@ TEST(Zx80Dialog, ChosenPathGivesNameDirectoryAndExtension) {
         s.Load(directory + filename);
         EXPECT_EQ(s.rig.peer.written(), image) << chosen;
         EXPECT_EQ(s.rig.display.last.filename, filename);
-    }
-}
-
-TEST(Zx80Dialog, PathWithoutAnExtensionIsLikeACancel) {
-    for (const std::string chosen : {"a.b/game", ".O"}) {
-        for (const bool sending : {true, false}) {
-            Session s;
-            s.Put(chosen, Zx80Image(10));
-            if (sending) {
-                s.Load(chosen);
-            } else {
-                s.Save(chosen, Zx80Image(10));
-            }
-            EXPECT_EQ(s.handlers.calls, (sending ? Prefix(kDialogAndSave, 1) : kDialogAndSave))
-                << chosen;
-            EXPECT_EQ(Listing(s.dir.path() / fs::path(chosen).parent_path()),
-                      std::vector<std::string>{fs::path(chosen).filename().string()});
-            EXPECT_EQ(s.rig.peer.written(), Bytes{}) << chosen;
-            EXPECT_EQ(s.rig.options.TransferDirectory, s.dir.text());
-            EXPECT_EQ(s.moves, std::vector<std::string>{});
-            EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{});
-            s.ExpectIdle();
-        }
     }
 }
 
@@ -205,31 +161,6 @@ TEST(Zx80Dialog, LetterCase) {
 }
 
 // ---- SAVE ----
-
-TEST(Zx80Save, DetailsAndFileAsTheBytesArrive) {
-    Session s;
-    s.rig.display.keepHistory = true;
-    const Bytes image = Zx80Image(300);
-    const int eLine = StoredELine(image, 10);
-    s.Save("GAME.O", image);
-    EXPECT_EQ(s.File("GAME.O"), image);
-    EXPECT_EQ(s.rig.display.last, Zx80Details("GAME.O", s.dir.text(), image, "-", eLine - 16383));
-    EXPECT_EQ(s.handlers.refreshes, 1);
-
-    // Every byte shows as it comes; the extent once E_LINE is complete.
-    int seen = 0;
-    for (const TransferDisplay& shown : s.rig.display.history) {
-        if (shown.status != "Receiving..." || shown.filename.empty()) continue;
-        const int value = shown.progressValue;
-        ASSERT_TRUE(value == seen || value == seen + 1) << value;
-        seen = value;
-        ASSERT_EQ(shown.programInfo, Zx80Info(image, value)) << value;
-        ASSERT_EQ(shown.progressMax, value < 12 ? 13 : eLine - 16383) << value;
-        ASSERT_EQ(shown.endAddr, value < 12 ? "" : std::to_string(eLine - 1)) << value;
-    }
-    EXPECT_EQ(seen, static_cast<int>(image.size()));
-    s.ExpectIdle();
-}
 
 // What arrives before the end is known, and what arrives with the last byte, is all stored: the
 // end is tested between poll cycles.
@@ -397,18 +328,6 @@ TEST(Zx80Load, EachByteAfterThePreviousHasLeft) {
     ASSERT_EQ(writes.size(), image.size());
     for (std::size_t i = 1; i < writes.size(); ++i)
         ASSERT_EQ(writes[i].atNs - writes[i - 1].atNs, SimPeer::kByteNs) << i;
-    s.ExpectIdle();
-}
-
-TEST(Zx80Load, ResetStopsAfterTheCurrentByte) {
-    Session s;
-    const Bytes image = Zx80Image(500);
-    s.Put("GAME.O", image);
-    s.rig.pump.when([&] { return s.rig.link.display.progressValue == 100; },
-                    [&] { s.rig.link.Abort(); });
-    s.Load("GAME.O");
-    EXPECT_EQ(s.rig.peer.written(), Prefix(image, 100));
-    EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{});
     s.ExpectIdle();
 }
 

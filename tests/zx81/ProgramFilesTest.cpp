@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/rig/Images.h"
-#include "tests/zx81/Zx81TestHandlers.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {
