@@ -1,6 +1,9 @@
 #include "app/PortSelection.h"
 
+#include <algorithm>
 #include <cctype>
+
+#include "app/PortDoctor.h"
 
 namespace brindle {
 
@@ -78,7 +81,47 @@ void PortSelection::Select(int index) {
     if (port_.isOpen()) port_.close();
     const int number = PortNumberOf(entries_[static_cast<std::size_t>(index)]);
     port_.setPortNumber(number);
-    if (!port_.open()) messages_.show(portError("Can not open COM" + std::to_string(number)));
+    const std::string device = port_.deviceName(number);
+    if (port_.open()) {
+        openedDevice_ = device;
+        openedId_ = port_.deviceId(number);
+        return;
+    }
+    const OpenFailure failure = port_.lastOpenFailure();
+    const std::vector<PortHolder> holders = failure == OpenFailure::InUse && !device.empty()
+                                                ? FindPortHolders(device, procRoot)
+                                                : std::vector<PortHolder>{};
+    messages_.show(portError("Can not open COM" + std::to_string(number),
+                             PortAdvice(failure, device, holders)));
+}
+
+bool PortSelection::Replug() {
+    if (lost_.empty() || selected_ >= 0 || openedDevice_.empty()) return false;
+    for (int number = 1; number <= kHighestPort; ++number) {
+        // An adapter known by its lasting name must be that adapter, whatever node it has now.
+        const std::string id = port_.deviceId(number);
+        const bool same = !openedId_.empty() && !id.empty()
+                              ? id == openedId_
+                              : port_.deviceName(number) == openedDevice_;
+        if (!same) continue;
+        port_.setPortNumber(number);
+        // A node is often made before it may be opened; the next change tries again.
+        if (!port_.open()) return false;
+        openedDevice_ = port_.deviceName(number);
+        openedId_ = id;
+        // The list follows: ports whose device is gone leave it, the one back joins it.
+        std::erase_if(entries_, [this](const std::string& e) {
+            return port_.deviceName(PortNumberOf(e)).empty();
+        });
+        const std::string entry = "COM" + std::to_string(number);
+        auto at = std::lower_bound(entries_.begin(), entries_.end(), number,
+                                   [](const std::string& e, int n) { return PortNumberOf(e) < n; });
+        if (at == entries_.end() || *at != entry) at = entries_.insert(at, entry);
+        selected_ = static_cast<int>(at - entries_.begin());
+        lost_.clear();
+        return true;
+    }
+    return false;
 }
 
 void PortSelection::StartupChoice(const std::string& savedPort) {

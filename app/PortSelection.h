@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ public:
     // The open port's device went away: nothing is selected now, and the lost entry is the one
     // kept for the next start until the user picks another.
     void Lost();
+    // Devices came or went: a lost port whose device is back (the same node, or the same
+    // adapter by its lasting name under another node) is opened again and selected, quietly.
+    // True when it was.
+    bool Replug();
 
     const std::vector<std::string>& entries() const { return entries_; }
     int selected() const { return selected_; }
@@ -40,12 +45,18 @@ public:
     // The port number of an entry: the numeric value of its text from the fourth character on.
     static int PortNumberOf(const std::string& entry);
 
+    // Where the processes that hold a busy port are looked for.
+    std::filesystem::path procRoot = "/proc";
+
 private:
     SerialPort& port_;
     MessageBoxes& messages_;
     std::vector<std::string> entries_;
     int selected_ = -1;
     std::string lost_;
+    // The device last opened by a selection, and its lasting name, for finding it once back.
+    std::string openedDevice_;
+    std::string openedId_;
 };
 
 }  // namespace brindle

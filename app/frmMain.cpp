@@ -301,6 +301,14 @@ void frmMain::rebuildPortList() {
     showPorts();
 }
 
+void frmMain::DevicesChanged() {
+    if (platform_.rediscoverPorts) platform_.rediscoverPorts();
+    if (!ports.Replug()) return;
+    showPorts();
+    // A run under way drives the line itself and leaves it idle when it ends.
+    if (link.state.LinkBusy == 0 && !link.state.PrintingFlag) link.StartIdle();
+}
+
 void frmMain::showPorts() {
     if (ports.selected() >= 0 && link.display.status == kPortLostStatus) {
         link.display.status.clear();
@@ -309,10 +317,12 @@ void frmMain::showPorts() {
     cboPort->clear();
     for (const std::string& entry : ports.entries()) {
         cboPort->addItem(QString::fromStdString(entry));
+        // The device, and an adapter's lasting name, which says which adapter it is.
         const int number = PortSelection::PortNumberOf(entry);
-        cboPort->setItemData(cboPort->count() - 1,
-                             QString::fromStdString(platform_.port.deviceName(number)),
-                             Qt::ToolTipRole);
+        std::string tip = platform_.port.deviceName(number);
+        const std::string id = platform_.port.deviceId(number);
+        if (!id.empty() && tip.find(id) == std::string::npos) tip += " (" + id + ")";
+        cboPort->setItemData(cboPort->count() - 1, QString::fromStdString(tip), Qt::ToolTipRole);
     }
     cboPort->setCurrentIndex(ports.selected());
 }

@@ -74,6 +74,10 @@ public:
 
     void present(const TransferDisplay& display) override;
 
+    // Serial devices came or went: a lost port that is back is opened again, the list shows it
+    // and the link is left idle as after start-up.
+    void DevicesChanged();
+
     void OptionsMenu_FilePath_Click();
     void OptionsMenu_Printout_Click();
     void HelpMenu_About_Click();

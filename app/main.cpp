@@ -8,6 +8,7 @@
 #include "platform/AppDir.h"
 #include "platform/FileIo.h"
 #include "platform/PortMap.h"
+#include "platform/qt/QtDeviceWatch.h"
 #include "platform/qt/QtSerialPort.h"
 #include "platform/qt/QtSystem.h"
 #include "platform/qt/QtTermination.h"
@@ -15,6 +16,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brindle");
+    // Ties the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName("brindle");
 
     const std::filesystem::path programDir = brindle::ChooseProgramDir(
         QCoreApplication::applicationDirPath().toStdString(),
@@ -43,5 +46,8 @@ int main(int argc, char** argv) {
     std::at_quick_exit(brindle::RemoveAbandonedStagingFiles);
     brindle::HandleTerminationSignals([&] { window.ExitProgram(); });
     window.Load();
+    // An adapter plugged in again is taken again without the user.
+    brindle::QtDeviceWatch devices({"/dev", "/dev/serial", "/dev/serial/by-id"});
+    devices.onChange = [&] { window.DevicesChanged(); };
     return QApplication::exec();
 }

@@ -126,6 +126,17 @@ PortMap PortsFromDevices(const fs::path& devRoot, const fs::path& sysRoot) {
 
 }  // namespace
 
+std::string SerialIdName(const fs::path& device, const fs::path& devRoot) {
+    const fs::path byId = devRoot / "serial" / "by-id";
+    if (device.parent_path() == byId) return device.filename().string();
+    std::error_code ec;
+    const fs::path node = fs::is_symlink(device, ec) ? fs::canonical(device, ec) : device;
+    if (ec) return {};
+    const std::map<std::string, std::string> ids = IdNames(devRoot);
+    auto id = ids.find(node.filename().string());
+    return id == ids.end() ? std::string() : id->second;
+}
+
 PortMap DiscoverPorts(const fs::path& programDir, const fs::path& devRoot,
                       const fs::path& sysRoot) {
     const fs::path portsDir = programDir / "ports";

@@ -23,6 +23,10 @@ constexpr int kLastPortNumber = 20;
 // are left out, so that they do not use up the numbers.
 //
 // devRoot and sysRoot stand for /dev and /sys, so that the rules can be tried on a made-up tree.
+// The serial/by-id name of a device, given by its node or by a link to it; empty when it has none.
+std::string SerialIdName(const std::filesystem::path& device,
+                         const std::filesystem::path& devRoot = "/dev");
+
 PortMap DiscoverPorts(const std::filesystem::path& programDir,
                       const std::filesystem::path& devRoot = "/dev",
                       const std::filesystem::path& sysRoot = "/sys");

@@ -27,6 +27,9 @@ public:
     virtual int portNumber() const = 0;
     // The device behind a port number, for display; empty when there is none.
     virtual std::string deviceName(int number) const = 0;
+    // The name that stays the device's whatever the port it is plugged into and the order of
+    // plugging (the serial/by-id name of a USB adapter); empty when it has none.
+    virtual std::string deviceId(int /*number*/) const { return {}; }
 
     virtual bool open() = 0;
     virtual OpenFailure lastOpenFailure() const = 0;

@@ -1,22 +1,26 @@
 #include "printer/frmPrintout.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRect>
 #include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
-#include <cstring>
 
 #include "app/Link.h"
 #include "platform/FileIo.h"
 #include "printer/PrintoutFile.h"
+#include "printer/QtPrintout.h"
 
 namespace brindle {
 
@@ -68,11 +72,7 @@ void PrintoutCanvas::paintEvent(QPaintEvent* event) {
     const int first = std::max(0, event->rect().top() - top_);
     const int end = std::min(p.height(), event->rect().bottom() + 1 - top_);
     if (first >= end) return;
-    QImage rows(p.width(), end - first, QImage::Format_Mono);
-    rows.setColorTable({0xFF000000 | p.colour(0), 0xFF000000 | p.colour(1)});
-    const std::size_t rowBytes = std::min<std::size_t>(p.stride(), rows.bytesPerLine());
-    for (int y = first; y < end; ++y) std::memcpy(rows.scanLine(y - first), p.row(y), rowBytes);
-    painter.drawImage(0, top_ + first, rows);
+    painter.drawImage(0, top_ + first, PrintoutRows(p, first, end));
 }
 
 frmPrintout::frmPrintout(Link& link, QWidget* parent) : QWidget(parent, Qt::Window), link_(link) {
@@ -118,6 +118,17 @@ frmPrintout::frmPrintout(Link& link, QWidget* parent) : QWidget(parent, Qt::Wind
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &frmPrintout::Timer1_Timer);
 
+    // Printing has no button of its own: the window's context menu holds it.
+    ContextMenu_Print = new QAction("Print", this);
+    ContextMenu_Print->setObjectName("ContextMenu_Print");
+    connect(ContextMenu_Print, &QAction::triggered, this, &frmPrintout::ContextMenu_Print_Click);
+    addAction(ContextMenu_Print);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    choosePrinter = [this](QPrinter& printer) {
+        QPrintDialog dialog(&printer, this);
+        return dialog.exec() == QDialog::Accepted;
+    };
+
     FeedHeld = false;
     LoadPrintout();
 }
@@ -137,6 +148,7 @@ void frmPrintout::LoadPrintout() {
         if (auto picture = PrintoutPicture::Read(std::move(*file)))
             Picture1->setPicture(std::move(picture));
     }
+    ContextMenu_Print_Update();
 
     const int outer = Picture2->height();
     const int border = outer - Picture2->contentsRect().height();
@@ -204,7 +216,27 @@ void frmPrintout::cmdSave_Click() {
     request.pathMustExist = true;
     const std::optional<std::string> chosen = link_.services.dialogs.run(request);
     // Any failure ends the save without a word, an existing file of the name untouched.
-    if (chosen) SavePrintoutCopy(link_.options.TransferDirectory, *chosen);
+    // A name ending in .png asks for a PNG picture; any other name gets the file itself.
+    if (!chosen) return;
+    std::string extension = std::filesystem::path(*chosen).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".png") {
+        SavePrintoutPng(link_.options.TransferDirectory, *chosen);
+    } else {
+        SavePrintoutCopy(link_.options.TransferDirectory, *chosen);
+    }
+}
+
+void frmPrintout::ContextMenu_Print_Update() {
+    ContextMenu_Print->setEnabled(Picture1->picture().has_value());
+}
+
+void frmPrintout::ContextMenu_Print_Click() {
+    const std::optional<PrintoutPicture>& picture = Picture1->picture();
+    if (!picture) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName("Printer Output");
+    if (choosePrinter && choosePrinter(printer)) PrintPrintout(*picture, printer);
 }
 
 void frmPrintout::cmdClear_Click() {

@@ -2,11 +2,14 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 #include "printer/Printout.h"
 
+class QAction;
 class QFrame;
+class QPrinter;
 class QPushButton;
 class QRect;
 class QScrollBar;
@@ -62,6 +65,8 @@ public:
     void Timer1_Timer();
     void cmdSave_Click();
     void cmdClear_Click();
+    // Prints the printout as it is shown on a printer the user chooses.
+    void ContextMenu_Print_Click();
 
     QFrame* Picture2;  // the viewport
     PrintoutCanvas* Picture1;
@@ -71,7 +76,11 @@ public:
     QPushButton* cmdClear;
     QPushButton* cmdHide;
     QTimer* Timer1;
+    QAction* ContextMenu_Print;
     bool FeedHeld = false;
+    // Lets the user choose and set up the printer; false when cancelled. A print dialog unless
+    // replaced.
+    std::function<bool(QPrinter&)> choosePrinter;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,6 +88,7 @@ protected:
 
 private:
     void feedBand();
+    void ContextMenu_Print_Update();
 
     Link& link_;
 };

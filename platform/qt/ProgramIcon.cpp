@@ -1,5 +1,6 @@
 #include "platform/qt/ProgramIcon.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -47,17 +48,19 @@ void Draw(QPainter& p) {
 
 }  // namespace
 
+QImage ProgramIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(size / 64.0, size / 64.0);
+    Draw(painter);
+    return image;
+}
+
 QIcon ProgramIcon() {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.scale(size / 64.0, size / 64.0);
-        Draw(painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
+    for (const int size : kProgramIconSizes)
+        icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
     return icon;
 }
 

@@ -97,6 +97,11 @@ std::string QtSerialPort::deviceName(int number) const {
     return device == ports_.end() ? std::string() : device->second;
 }
 
+std::string QtSerialPort::deviceId(int number) const {
+    const std::string device = deviceName(number);
+    return device.empty() ? device : SerialIdName(device);
+}
+
 bool QtSerialPort::open() {
     close();
     lastFailure_ = OpenFailure::None;

@@ -37,6 +37,7 @@ public:
     void setPortNumber(int number) override { number_ = number; }
     int portNumber() const override { return number_; }
     std::string deviceName(int number) const override;
+    std::string deviceId(int number) const override;
 
     bool open() override;
     OpenFailure lastOpenFailure() const override { return lastFailure_; }

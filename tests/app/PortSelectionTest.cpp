@@ -69,7 +69,8 @@ TEST_F(PortSelectionTest, FailuresAreReportedEveryTime) {
     EXPECT_EQ(ports.text(), "COM3");
     ports.PortList();
     const std::vector<Message> expected{
-        error("Can not open COM3"),
+        error("Can not open COM3",
+              "Another program holds /dev/sim3. Close it, then choose the port again."),
         error(none.text,
               "Serial ports exist, but this user may not open them. Ask for membership of the "
               "\"dialout\" group (sudo usermod -aG dialout $USER), then log out and in again.")};
