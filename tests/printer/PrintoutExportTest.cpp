@@ -13,7 +13,7 @@
 #include "printer/PrintoutFile.h"
 #include "printer/QtPrintout.h"
 #include "printer/frmPrintout.h"
-#include "tests/printer/PrinterSession.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {
@@ -58,7 +58,7 @@ void ToPdf(QPrinter& printer, const fs::path& file) {
         QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
 }
 
-struct WindowSession : rig::PrinterSession {
+struct WindowSession : rig::DirSession {
     frmPrintout window{rig.link};
 };
 
