@@ -1,5 +1,6 @@
 #include "platform/FileIo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,7 +51,31 @@ void forgetStagingFile(const std::filesystem::path& path) {
     std::erase(files, path);
 }
 
+// Makes a file as fopen(path, "wbx") does, unless a test made the directory read-only.
+std::FILE* CreateFile(const std::filesystem::path& path) {
+    if (InjectedFileFaults().readOnly) {
+        errno = EACCES;
+        return nullptr;
+    }
+    return std::fopen(path.c_str(), "wbx");
+}
+
 }  // namespace
+
+FileFaults& InjectedFileFaults() {
+    static FileFaults faults;
+    return faults;
+}
+
+bool NameAccepted(const std::filesystem::path& target) {
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return true;
+    std::FILE* probe = CreateFile(target);
+    if (probe == nullptr) return false;
+    std::fclose(probe);
+    std::filesystem::remove(target, ec);
+    return true;
+}
 
 void RemoveAbandonedStagingFiles() {
     std::error_code ec;
@@ -65,6 +90,7 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::pa
         fail(error, path.string() + ": is a directory");
         return std::nullopt;
     }
+    if (InjectedFileFaults().beforeRead) InjectedFileFaults().beforeRead(path);
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) {
         fail(error, errnoText(path));
@@ -104,9 +130,11 @@ StagedFile::~StagedFile() {
 bool StagedFile::open(FileError* error) {
     Discard();
     staging_ = stagingPathFor(target_);
-    file_ = std::fopen(staging_.c_str(), "wbx");
+    file_ = CreateFile(staging_);
+    written_ = 0;
     if (file_ == nullptr) {
-        fail(error, errnoText(staging_));
+        // Named by the file the user knows, not the hidden one beside it.
+        fail(error, errnoText(target_));
         staging_.clear();
         return false;
     }
@@ -119,7 +147,15 @@ bool StagedFile::write(const std::uint8_t* data, std::size_t size, FileError* er
         fail(error, target_.string() + ": not open");
         return false;
     }
-    if (size > 0 && std::fwrite(data, 1, size, file_) != size) {
+    // A full disk takes what fits and refuses the rest.
+    const std::optional<std::uintmax_t>& full = InjectedFileFaults().diskFullAt;
+    const std::size_t fits = full && written_ + size > *full
+                                 ? static_cast<std::size_t>(*full - std::min(*full, written_))
+                                 : size;
+    const std::size_t taken = fits > 0 ? std::fwrite(data, 1, fits, file_) : 0;
+    written_ += taken;
+    if (taken != size) {
+        if (fits != size) errno = ENOSPC;
         fail(error, errnoText(target_));
         return false;
     }

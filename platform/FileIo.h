@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::pa
 // part way leaves any previous file as it was and no partial file behind.
 bool ReplaceFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
                  FileError* error = nullptr);
+
+// Whether the file system takes this name for a file: one has it already, or one can be made
+// under it (tried, and removed again).
+bool NameAccepted(const std::filesystem::path& target);
 
 // Removes the staging files of transfers still under way; for a program that ends at once.
 void RemoveAbandonedStagingFiles();
@@ -52,6 +57,19 @@ private:
     std::filesystem::path target_;
     std::filesystem::path staging_;
     std::FILE* file_ = nullptr;
+    std::uintmax_t written_ = 0;
 };
+
+// Failures that tests inject into the operations above, as a full disk, a read-only directory
+// or a file that vanishes would cause them. Left as it is, nothing fails.
+struct FileFaults {
+    // A staged file's write that would take it past this many bytes fails, as on a full disk.
+    std::optional<std::uintmax_t> diskFullAt;
+    // Making a file fails, as in a read-only directory.
+    bool readOnly = false;
+    // Runs just before a whole-file read opens its file.
+    std::function<void(const std::filesystem::path&)> beforeRead;
+};
+FileFaults& InjectedFileFaults();
 
 }  // namespace brindle

@@ -51,10 +51,10 @@ void SendZX80Program(Link& link, const std::string& name, const std::filesystem:
     const std::optional<std::vector<std::uint8_t>> file = ReadWholeFile(chosen);
     const ProgramFileContent content =
         file ? ParseImage(file->begin(), file->end(), kZx80Layout) : ProgramFileContent{};
-    if (!file || content.error != ProgramFileError::None) {
+    const auto invalid = [&link] {
         link.services.messages.show({"Invalid File", "Error", MessageIcon::None, {}});
-        return;
-    }
+    };
+    if (!file || content.error != ProgramFileError::None) return invalid();
     state.EndAddress = content.eLine;
     // The details come from the file, even where the program ends before them.
     display.programInfo = SystemVariableLines(*file, kZx80Layout);
@@ -64,7 +64,8 @@ void SendZX80Program(Link& link, const std::string& name, const std::filesystem:
     display.endAddr = std::to_string(content.eLine - 1);
     display.progressMax = static_cast<int>(content.image.size());
     display.status = "Sending...";
-    SendProgramBytes(link, content.image, Pace::Wire);
+    // A port that fails part way (an adapter pulled out) is a failure like any other.
+    if (!SendProgramBytes(link, content.image, Pace::Wire)) invalid();
 }
 
 }  // namespace brindle

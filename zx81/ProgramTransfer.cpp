@@ -1,6 +1,5 @@
 #include "zx81/ProgramTransfer.h"
 
-#include <cstdio>
 #include <system_error>
 
 #include "platform/FileIo.h"
@@ -23,18 +22,6 @@ bool Exists(const fs::path& path) {
     std::error_code ec;
     // A name that cannot be looked up counts as taken.
     return fs::symlink_status(path, ec).type() != fs::file_type::not_found;
-}
-
-// Whether the file system takes the target's name: a file has it already, or one can be made
-// under it. Staging writes elsewhere, so a refused name would otherwise show only at the end.
-bool NameAccepted(const fs::path& target) {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(target, ec))) return true;
-    std::FILE* probe = std::fopen(target.c_str(), "wbx");
-    if (probe == nullptr) return false;
-    std::fclose(probe);
-    fs::remove(target, ec);
-    return true;
 }
 
 // Ends a reception that did not complete: what was received takes the target's name only when
@@ -140,6 +127,7 @@ void ReceiveProgramImage(Link& link, RequestBuffer& buffer, const ImageLayout& l
     StagedFile* file = nullptr;
     if (!target.empty()) {
         std::error_code ec;
+        // Staging writes elsewhere, so a name the file system refuses would show only at the end.
         if (!fs::is_directory(target, ec) && NameAccepted(target) && staged.open() &&
             staged.write(leading)) {
             file = &staged;
@@ -159,16 +147,17 @@ void ReceiveProgramImage(Link& link, RequestBuffer& buffer, const ImageLayout& l
     }
 }
 
-void SendProgramBytes(Link& link, const std::vector<std::uint8_t>& bytes, Pace pace) {
+bool SendProgramBytes(Link& link, const std::vector<std::uint8_t>& bytes, Pace pace) {
     SerialPort& port = link.services.port;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (!port.write({bytes[i]})) return;
-        if (pace == Pace::Wire && !port.drain()) return;
+        if (!port.write({bytes[i]})) return false;
+        if (pace == Pace::Wire && !port.drain()) return false;
         link.display.progressValue = static_cast<int>(i + 1);
         link.ProcessEvents();
         if (pace == Pace::Tape) link.services.clock.sleepMs(kTapeGapMs);
-        if (link.state.AbortFlag) return;
+        if (link.state.AbortFlag) return true;
     }
+    return true;
 }
 
 }  // namespace brindle

@@ -48,7 +48,7 @@ enum class Pace { Tape, Wire };
 
 // Sends the bytes one per write, counting them on the progress bar; at wire pace each only once
 // the one before has left the port, so the bar counts bytes really sent. Reset stops it after
-// the current byte; a port that fails ends it at once.
-void SendProgramBytes(Link& link, const std::vector<std::uint8_t>& bytes, Pace pace);
+// the current byte; a port that fails ends it at once, and false tells of it.
+bool SendProgramBytes(Link& link, const std::vector<std::uint8_t>& bytes, Pace pace);
 
 }  // namespace brindle

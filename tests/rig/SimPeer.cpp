@@ -63,16 +63,34 @@ Bytes SimPeer::readAll() {
     Bytes out;
     if (!open_ || unplugged_) return out;
     out.swap(input_);
+    if (readsLeft_ && out.size() >= *readsLeft_) {
+        out.resize(*readsLeft_);
+        pullOut();
+    } else if (readsLeft_) {
+        *readsLeft_ -= out.size();
+    }
     return out;
 }
 
 bool SimPeer::write(const Bytes& bytes) {
     if (!open_ || unplugged_) return false;
     for (std::uint8_t b : bytes) {
+        if (writesLeft_ && (*writesLeft_)-- == 0) {
+            pullOut();
+            return false;
+        }
         writes_.push_back({clock_.nowNs(), b});
         outputFreeAtNs_ = std::max(outputFreeAtNs_, clock_.nowNs()) + kByteNs;
     }
     return true;
+}
+
+void SimPeer::pullOut() {
+    unplugged_ = true;
+    pending_.clear();
+    inFlight_ = false;
+    readsLeft_.reset();
+    writesLeft_.reset();
 }
 
 bool SimPeer::drain() {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ public:
         if (onLost) onLost();
     }
     void replug() { unplugged_ = false; }
+    // The adapter is pulled out once the PC has read, or written, this many more bytes; what
+    // the peer still sends is lost.
+    void unplugAfterReading(std::size_t bytes) { readsLeft_ = bytes; }
+    void unplugAfterWriting(std::size_t bytes) { writesLeft_ = bytes; }
     // Counts DTR changes to high, for tests of pacing.
     int dtrRaises() const { return dtrRaises_; }
     // Availability of each port number for port-list tests; numbers not named do not exist.
@@ -85,6 +90,7 @@ public:
 
 private:
     void catchUp(std::int64_t nowNs);
+    void pullOut();
 
     VirtualClock& clock_;
     struct Pending {
@@ -106,6 +112,8 @@ private:
     int number_ = 1;
     bool open_ = false;
     bool unplugged_ = false;
+    std::optional<std::size_t> readsLeft_;
+    std::optional<std::size_t> writesLeft_;
     OpenFailure failure_ = OpenFailure::None;
     std::string settings_;
 };
