@@ -18,21 +18,16 @@
 #include "platform/qt/ProgramIcon.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
+#include "tests/rig/Session.h"
 #include "zx81/Charset.h"
 
 namespace brindle {
 namespace {
 
+using rig::WaitFor;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-bool WaitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
-    return done();
-}
 
 class InstallTest : public ::testing::Test {
 protected:

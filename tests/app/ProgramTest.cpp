@@ -16,21 +16,15 @@
 #include "platform/FileIo.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
+#include "tests/rig/Session.h"
 #include "zx81/Charset.h"
 
 namespace brindle {
 namespace {
 
-using namespace std::chrono_literals;
+using rig::WaitFor;
 
-// Polls until done() holds or the time is up.
-bool WaitFor(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
-    return done();
-}
+using namespace std::chrono_literals;
 
 class ProgramTest : public ::testing::Test {
 protected:

@@ -17,9 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace rig;
 
-const Message kInvalidFile{"Invalid File", "Error", MessageIcon::None, {}};
-const Message kInvalidFilename{"Invalid Filename", "Error", MessageIcon::None, {}};
-
 enum class Fault { DiskFullAt, ReadOnly, DirectoryGoneAt, PortLostAt, FileGone };
 
 // Every test starts and ends with no fault injected.

@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/TransferHandlers.h"
@@ -18,6 +20,20 @@
 #include "tests/rig/Rig.h"
 
 namespace brindle::rig {
+
+// The two messages a transfer gives when a file cannot be read or stored.
+inline const Message kInvalidFile{"Invalid File", "Error", MessageIcon::None, {}};
+inline const Message kInvalidFilename{"Invalid Filename", "Error", MessageIcon::None, {}};
+
+// Polls real time until done() holds or 20 s have passed, for tests of a started program.
+inline bool WaitFor(const std::function<bool()>& done) {
+    using namespace std::chrono_literals;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    return done();
+}
 
 using Bytes = std::vector<std::uint8_t>;
 

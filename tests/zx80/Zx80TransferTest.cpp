@@ -13,8 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace rig;
 
-const Message kInvalidFile{"Invalid File", "Error", MessageIcon::None, {}};
-const Message kInvalidFilename{"Invalid Filename", "Error", MessageIcon::None, {}};
 const std::vector<std::string> kDialogAndSave{"ChooseZX80", "ReceiveZX80"};
 
 // A file of the given length whose E_LINE says eLine, its bytes all different from their

@@ -17,7 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace rig;
 
-const Message kInvalidFile{"Invalid File", "Error", MessageIcon::None, {}};
 const Bytes kGame{0x2C, 0x26, 0x32, 0xAA};  // GAME in ZX81 codes, the last with bit 7
 
 // The program details of a LOAD: the file length is the image's, the progress counts the reply.

@@ -12,7 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace rig;
 
-const Message kInvalidFilename{"Invalid Filename", "Error", MessageIcon::None, {}};
 const Bytes kAB{38, 167};
 
 // The shortest image that says where it ends: up to the high byte of E_LINE.
