@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTextCursor>
 
+#include "app/Requests.h"
 #include "options/OptionsRules.h"
 #include "options/frmAbout.h"
 #include "options/frmOptions.h"
@@ -87,21 +88,21 @@ frmMain::frmMain(AppPlatform platform)
     : link({platform.port, platform.clock, platform.pump, platform.messages, platform.dialogs},
            options, *this),
       ports(platform.port, platform.messages),
-      handlers(link,
-               [this] {
-                   if (optionsWindow != nullptr) optionsWindow->Refresh();
-               }),
       platform_(std::move(platform)) {
     setObjectName("frmMain");
-    setWindowTitle("Brindle");
+    setWindowTitle(kProgramTitle);
     // Every window of the program, message boxes and dialogs included, shows its icon.
     QApplication::setWindowIcon(ProgramIcon());
-    link.setHandlers(&handlers);
-    handlers.printoutChanged = [this] {
+    RequestHooks hooks;
+    hooks.refreshOptions = [this] {
+        if (optionsWindow != nullptr) optionsWindow->Refresh();
+    };
+    hooks.printoutChanged = [this] {
         if (printoutWindow != nullptr) printoutWindow->LoadPrintout();
     };
-    link.routineDirectories.push_back(platform_.programDirectory);
-    for (const auto& dir : platform_.dataDirectories) link.routineDirectories.push_back(dir);
+    hooks.routineDirectories.push_back(platform_.programDirectory);
+    for (const auto& dir : platform_.dataDirectories) hooks.routineDirectories.push_back(dir);
+    link.requests = TransferRequests(link, std::move(hooks));
     link.transferDirectoryMoved = [this](const std::string& directory) {
         if (optionsWindow != nullptr) optionsWindow->SetDirectory(directory);
     };
@@ -202,7 +203,8 @@ void frmMain::buildMenus() {
 
     HelpMenu = menuBar()->addMenu("&Help");
     HelpMenu->setObjectName("HelpMenu");
-    HelpMenu_About = HelpMenu->addAction("&About Brindle...", this, &frmMain::HelpMenu_About_Click);
+    HelpMenu_About = HelpMenu->addAction(QString("&About %1...").arg(kProgramTitle), this,
+                                         &frmMain::HelpMenu_About_Click);
     HelpMenu_About->setObjectName("HelpMenu_About");
 
     // A fixed border: the user cannot resize the window.

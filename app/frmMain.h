@@ -8,10 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/Link.h"
 #include "app/PortSelection.h"
-#include "app/Settings.h"
-#include "app/TransferHandlers.h"
+#include "link/Link.h"
+#include "link/Settings.h"
 
 class QAction;
 class QGroupBox;
@@ -86,7 +85,6 @@ public:
     TransferOptions options;
     Link link;
     PortSelection ports;
-    TransferHandlers handlers;
 
     QGroupBox* Frame1;
     QLabel* Label1;

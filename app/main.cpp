@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/frmMain.h"
+#include "link/ProgramInfo.h"
 #include "platform/AppDir.h"
 #include "platform/FileIo.h"
 #include "platform/PortMap.h"
@@ -15,7 +16,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Brindle");
+    QApplication::setApplicationName(brindle::kProgramTitle);
     // Ties the windows to the installed menu entry and its icon.
     QGuiApplication::setDesktopFileName("brindle");
 

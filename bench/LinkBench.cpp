@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include "app/Requests.h"
 #include "tests/rig/Rig.h"
 
 namespace brindle {
@@ -9,8 +10,9 @@ namespace {
 // handed to its handler, and the return to idle.
 void BM_DispatcherRun(benchmark::State& state) {
     rig::Rig r;
-    rig::RecordingHandlers handlers;
-    r.link.setHandlers(&handlers);
+    rig::RecordingRequests handlers;
+    r.link.requests = TransferRequests(r.link, {});
+    handlers.wrap(r.link.requests);
     for (auto _ : state) {
         r.peer.arrive({10, 0xA6});
         r.peer.raise(SerialEventKind::BytesReceived);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TransferHandlers.h"
+#include "app/Requests.h"
 #include "tests/rig/Rig.h"
 
 namespace brindle {
@@ -14,7 +14,7 @@ namespace brindle {
 struct LoadBench {
     LoadBench() {
         r.options.TransferDirectory = dir.text();
-        r.link.setHandlers(&handlers);
+        r.link.requests = TransferRequests(r.link, {});
     }
     // Puts a program file into the transfer directory and returns its path.
     std::string Put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
@@ -27,7 +27,6 @@ struct LoadBench {
 
     rig::TempDir dir;
     rig::Rig r;
-    TransferHandlers handlers{r.link, {}};
 };
 
 }  // namespace brindle

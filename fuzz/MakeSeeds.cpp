@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Settings.h"
+#include "link/Settings.h"
 #include "printer/Printout.h"
 #include "tests/reliability/HostileRun.h"
 #include "tests/rig/Images.h"

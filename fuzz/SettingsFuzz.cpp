@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Settings.h"
+#include "link/Settings.h"
 
 using brindle::Settings;
 

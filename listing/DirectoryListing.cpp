@@ -7,14 +7,13 @@
 #include <system_error>
 #include <utility>
 
+#include "link/ProgramInfo.h"
 #include "zx81/Charset.h"
 #include "zx81/ProgramFiles.h"
 
 namespace brindle {
 
 namespace {
-
-constexpr const char* kProgramTitle = "Brindle";
 
 // ZX81 addresses of the listing program.
 constexpr std::size_t kProgramStart = 16509;  // first BASIC line, behind the system variables

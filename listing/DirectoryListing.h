@@ -7,15 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/LinkTypes.h"
+#include "link/LinkTypes.h"
 #include "platform/FileIo.h"
 #include "platform/System.h"
+#include "zx81/Zx81Load.h"
 
 namespace brindle {
-
-// The name of the listing program: the name field of its ".P81" form, and the file name, with
-// "." and the ZX81 format, that the details show while it is sent.
-inline constexpr const char* kListingFileName = "Directory_Listing";
 
 // The optional Z80 routine that the listing program calls to show the directory on the ZX81.
 inline constexpr const char* kListingRoutineFileName = "Brindle.bin";
@@ -48,11 +45,11 @@ std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::
 // of its own, so that it never replaces a user's file (a program saved as Directory_Listing, say)
 // and never lists itself. It is removed when this ends, and by RemoveAbandonedStagingFiles when
 // the program ends at once while it is sent.
-class ListingFile {
+class ListingFile : public TransientProgramFile {
 public:
     ListingFile(const std::filesystem::path& directory, const std::string& format);
     bool Write(const std::vector<std::uint8_t>& bytes, FileError* error);
-    const std::filesystem::path& path() const { return reservation_.stagingPath(); }
+    const std::filesystem::path& path() const override { return reservation_.stagingPath(); }
 
 private:
     StagedFile reservation_;  // never committed: its staging file is the listing

@@ -5,13 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace brindle {
+#include "link/ProgramInfo.h"
 
-// The program's title and version, shown by the about box.
-inline constexpr const char* kProgramTitle = "Brindle";
-inline constexpr int kVersionMajor = 1;
-inline constexpr int kVersionMinor = 6;
-inline constexpr int kVersionRevision = 0;
+namespace brindle {
 
 // "Version 1.6.0": each part a plain decimal number.
 std::string VersionText();

@@ -1,6 +1,6 @@
 #include "options/frmOptions.h"
 
-#include "app/Settings.h"
+#include "link/Settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +18,7 @@
 
 #include <system_error>
 
+#include "link/ProgramInfo.h"
 #include "options/OptionsRules.h"
 #include "zx81/ProgramFiles.h"
 
@@ -51,7 +52,7 @@ frmOptions::frmOptions(TransferOptions& options, QWidget* parent)
       Label1(new QLabel(QStringLiteral("Formats:"), this)),
       Timer1(new QTimer(this)),
       options_(options) {
-    setWindowTitle(QStringLiteral("Brindle - File Options"));
+    setWindowTitle(QString("%1 - File Options").arg(kProgramTitle));
 
     cboFormat->addItems({QStringLiteral("P81"), QStringLiteral("P")});
     cboFormat->setToolTip(

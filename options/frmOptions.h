@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LinkTypes.h"
+#include "link/LinkTypes.h"
 
 class QCheckBox;
 class QComboBox;

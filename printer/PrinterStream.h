@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "app/Link.h"
+#include "link/Link.h"
 
 namespace brindle {
 

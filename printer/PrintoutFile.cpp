@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "link/ProgramInfo.h"
 #include "platform/FileIo.h"
 
 namespace brindle {
@@ -41,7 +42,7 @@ fs::path PrintoutPath(const std::string& transferDirectory) {
 bool AddToBitmap(Link& link, PrinterLine line, const std::function<void()>& loadPrintout) {
     const fs::path path = PrintoutPath(link.options.TransferDirectory);
     const auto fail = [&](const FileError& error) {
-        link.services.messages.show({error.description, "Brindle", MessageIcon::None, {}});
+        link.services.messages.show({error.description, kProgramTitle, MessageIcon::None, {}});
         return false;
     };
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "app/Link.h"
+#include "link/Link.h"
 #include "printer/Printout.h"
 
 namespace brindle {

@@ -17,7 +17,8 @@
 #include <cctype>
 #include <cmath>
 
-#include "app/Link.h"
+#include "link/Link.h"
+#include "link/ProgramInfo.h"
 #include "platform/FileIo.h"
 #include "printer/PrintoutFile.h"
 #include "printer/QtPrintout.h"
@@ -77,7 +78,7 @@ void PrintoutCanvas::paintEvent(QPaintEvent* event) {
 
 frmPrintout::frmPrintout(Link& link, QWidget* parent) : QWidget(parent, Qt::Window), link_(link) {
     setObjectName("frmPrintout");
-    setWindowTitle("Brindle - Printer Output");
+    setWindowTitle(QString("%1 - Printer Output").arg(kProgramTitle));
     // 4455 by 5085 twips, a fixed frame without minimise and maximise buttons.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Link.h"
+#include "link/Link.h"
 #include "zx81/ProgramTransfer.h"
 
 namespace brindle {

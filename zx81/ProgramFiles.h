@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/LinkTypes.h"
+#include "link/LinkTypes.h"
 
 namespace brindle {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/Link.h"
+#include "link/Link.h"
 #include "zx81/ProgramFiles.h"
 
 namespace brindle {

@@ -4,7 +4,6 @@
 #include <memory>
 #include <optional>
 
-#include "listing/DirectoryListing.h"
 #include "zx81/Charset.h"
 #include "zx81/ProgramFiles.h"
 #include "zx81/ProgramTransfer.h"
@@ -66,7 +65,8 @@ std::optional<ChosenFile> AskForProgram(Link& link) {
 std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffer& name,
                                                   const std::string& givenName,
                                                   const std::string& givenFormat,
-                                                  std::unique_ptr<ListingFile>& listing) {
+                                                  const ListingMaker& makeListing,
+                                                  std::unique_ptr<TransientProgramFile>& listing) {
     LinkState& state = link.state;
     const TransferOptions& options = link.options;
     ProgramFileName file;
@@ -91,8 +91,7 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
             listingAsked = true;
             file.baseName = kListingFileName;
             file.extension = "." + options.Zx81Format;
-            listing = BuildDirectoryListing(state.FilePath, options, link.routineDirectories,
-                                            link.services.messages);
+            listing = makeListing(state.FilePath);
             if (listing) found = FoundProgramFile{listing->path(), file.extension};
         }
         if (file.extension.empty()) file.extension = "." + options.Zx81Format;
@@ -149,13 +148,13 @@ void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFi
 }  // namespace
 
 void SendZX81Program(Link& link, RequestBuffer& buffer, const std::string& givenName,
-                     const std::string& givenFormat) {
+                     const std::string& givenFormat, const ListingMaker& makeListing) {
     // Whatever came after the name is no part of the request.
     if (std::optional<std::vector<std::uint8_t>> name = ReceiveZX81Name(link, buffer)) {
         buffer = std::move(*name);
-        std::unique_ptr<ListingFile> listing;  // removed again on every way out
+        std::unique_ptr<TransientProgramFile> listing;  // removed again on every way out
         const std::optional<FoundProgramFile> file =
-            FindRequestedFile(link, buffer, givenName, givenFormat, listing);
+            FindRequestedFile(link, buffer, givenName, givenFormat, makeListing, listing);
         if (file) SendProgramFile(link, buffer, *file);
     }
     buffer.clear();

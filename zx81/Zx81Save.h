@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/Link.h"
+#include "link/Link.h"
 
 namespace brindle {
 

@@ -177,11 +177,11 @@ TEST_F(frmMainTest, LostPortIsShownAndTakenAgainWhenBack) {
 TEST_F(frmMainTest, ResetAsksTheTransferToStopAndExitEndsItAtOnce) {
     frmMain& w = start();
     w.options.Zx81Format = "P";
-    rig::RecordingHandlers handlers;
-    handlers.during = [&](const std::string&) {
+    rig::RecordingRequests handlers;
+    handlers.during = [&](std::uint8_t) {
         for (int i = 0; i < 1000; ++i) w.link.ProcessEvents();  // a transfer that does not end
     };
-    w.link.setHandlers(&handlers);
+    handlers.wrap(w.link.requests);
     bool aborted = false;
     pump.when([&] { return pump.calls() > 10; },
               [&] {
@@ -203,9 +203,9 @@ TEST_F(frmMainTest, ResetAsksTheTransferToStopAndExitEndsItAtOnce) {
 
 TEST_F(frmMainTest, ReopeningThePortMidTransferKeepsTheRunGoing) {
     frmMain& w = start();
-    rig::RecordingHandlers handlers;
-    handlers.during = [&](const std::string& name) {
-        if (name != "ReceiveZX81") return;
+    rig::RecordingRequests handlers;
+    handlers.during = [&](std::uint8_t code) {
+        if (code != kCodeZx81Save) return;
         peer.arrive({10, 0xA6});  // a request that may not start inside this one
         w.cboPort->showPopup();
         w.cboPort->hidePopup();
@@ -215,11 +215,11 @@ TEST_F(frmMainTest, ReopeningThePortMidTransferKeepsTheRunGoing) {
         EXPECT_EQ(peer.receiveThreshold(), 0);
         EXPECT_EQ(w.link.state.LinkBusy, 2);
     };
-    w.link.setHandlers(&handlers);
+    handlers.wrap(w.link.requests);
     pump.everyPass([&] { peer.deliverPendingEvent(); });
     peer.arrive({32, 0xA6});
     peer.raise(SerialEventKind::BytesReceived);
-    EXPECT_EQ(handlers.calls.size(), 2u);  // the SAVE and the refresh after it
+    EXPECT_EQ(handlers.calls.size(), 1u);
     EXPECT_EQ(peer.portNumber(), 3);
     EXPECT_TRUE(peer.dtr());
     EXPECT_EQ(peer.receiveThreshold(), 1);
@@ -265,10 +265,10 @@ TEST_F(frmMainTest, PrinterStatusIsPaintedThoughNoEventsRun) {
         }
     } spy;
     w.lblStatus->installEventFilter(&spy);
-    rig::RecordingHandlers handlers;
+    rig::RecordingRequests handlers;
     QStringList paintedDuring;
-    handlers.during = [&](const std::string&) { paintedDuring = spy.painted; };
-    w.link.setHandlers(&handlers);
+    handlers.during = [&](std::uint8_t) { paintedDuring = spy.painted; };
+    handlers.wrap(w.link.requests);
     peer.arrive({27, 0x31});
     peer.raise(SerialEventKind::BytesReceived);
     w.lblStatus->removeEventFilter(&spy);
@@ -323,16 +323,6 @@ TEST_F(frmMainTest, LayoutLooksAndIcon) {
     EXPECT_FALSE(QApplication::windowIcon().isNull());
     EXPECT_EQ(w.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
     EXPECT_EQ(about.picIcon->width(), 64);
-}
-
-TEST_F(frmMainTest, OptionsWindowListsWhatATransferStored) {
-    writeSettings(transfer.text() + "\r\n0\r\nTrue\r\n");
-    frmMain& w = start();
-    ReplaceFile(transfer.path() / "NEW.P", {0});
-    EXPECT_EQ(w.optionsWindow->File1->count(), 0);
-    w.handlers.RefreshOptionsWindow();
-    ASSERT_EQ(w.optionsWindow->File1->count(), 1);
-    EXPECT_EQ(w.optionsWindow->File1->item(0)->text(), "NEW.P");
 }
 
 }  // namespace

@@ -12,28 +12,20 @@ using namespace rig;
 
 const Bytes kHeader{0x31, 0x1B, 0x4C, 0x00, 0x01};
 
-// The program's handlers, noting for each printer line what it left in the buffer, how many
+// The program's requests, noting for each printer line what it left in the buffer, how many
 // poll cycles it made and when it returned.
-class PrinterHandlers : public TransferHandlers {
+class PrinterHandlers : public TestHandlers {
 public:
-    explicit PrinterHandlers(Rig& rig) : TransferHandlers(rig.link, nullptr), rig_(rig) {
-        rig.link.setHandlers(this);
-        printoutChanged = [this] { ++reloads; };
+    explicit PrinterHandlers(Rig& rig) : TestHandlers(rig) {
+        Request& printer = rig.link.requests.at(kCodePrinter);
+        printer.run = [this, &rig, inner = printer.run](RequestBuffer& buffer) {
+            inner(buffer);
+            returnedNs = rig.clock.nowNs();
+        };
     }
-    void Printing(RequestBuffer& buffer) override {
-        const int raises = rig_.peer.dtrRaises();
-        TransferHandlers::Printing(buffer);
-        left.push_back(buffer);
-        polls.push_back(rig_.peer.dtrRaises() - raises);
-        returnedNs = rig_.clock.nowNs();
-    }
-    std::vector<Bytes> left;
-    std::vector<int> polls;
+    const std::vector<Bytes>& left = leftBuffers;
     std::int64_t returnedNs = 0;
-    int reloads = 0;
-
-private:
-    Rig& rig_;
+    const int& reloads = printoutReloads;
 };
 
 struct PrintingSession : DirSession {

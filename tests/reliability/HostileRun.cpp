@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/TransferHandlers.h"
+#include "app/Requests.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
 #include "zx81/Charset.h"
@@ -91,8 +91,7 @@ std::vector<std::string> RunHostileStream(TransferTree& tree, const std::uint8_t
     Rig rig;
     rig.options.TransferDirectory = tree.transferText();
     rig.options.Zx81Format = (options & kFormatP) != 0 ? "P" : "P81";
-    TransferHandlers handlers(rig.link, {});
-    rig.link.setHandlers(&handlers);
+    rig.link.requests = TransferRequests(rig.link, {});
 
     std::int64_t at = 0;
     std::vector<std::int64_t> resets;

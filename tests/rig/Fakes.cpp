@@ -24,15 +24,16 @@ std::optional<std::string> FakeDialogs::run(const FileDialogRequest& request) {
     return answer;
 }
 
-void RecordingHandlers::record(const std::string& name, RequestBuffer& buffer, std::string a1,
-                               std::string a2) {
-    calls.push_back({name, buffer, std::move(a1), std::move(a2)});
-    if (during) during(name);
-    if (name == "SendZX80" || name == "ChooseZX80" || name == "Refresh" || name == "ChooseZX81")
-        return;
-    const std::size_t n =
-        consume < 0 ? buffer.size() : std::min(buffer.size(), static_cast<std::size_t>(consume));
-    buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
+void RecordingRequests::wrap(RequestTable& table) {
+    for (auto& [code, request] : table) {
+        request.run = [this, code = code](RequestBuffer& buffer) {
+            calls.push_back({code, buffer});
+            if (during) during(code);
+            const std::size_t n =
+                consume < 0 ? buffer.size() : std::min(buffer.size(), std::size_t(consume));
+            buffer.erase(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
+        };
+    }
 }
 
 }  // namespace brindle::rig

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/LinkTypes.h"
+#include "link/LinkTypes.h"
 #include "platform/System.h"
 
 namespace brindle {
@@ -81,59 +81,21 @@ public:
     std::vector<TransferDisplay> history;
 };
 
-// Records the handler calls of the dispatcher; each handler consumes what a script says.
-class RecordingHandlers : public RequestHandlers {
+// Stands in for the handlers of a request table: every entry records the code and the buffer it
+// was handed, and takes off its front what the script says; busy, status and address stay.
+class RecordingRequests {
 public:
     struct Call {
-        std::string name;
+        std::uint8_t code;
         RequestBuffer buffer;  // the buffer as the handler was given it
-        std::string arg1;
-        std::string arg2;
         bool operator==(const Call&) const = default;
     };
-    void ReceiveZX81Program(RequestBuffer& buffer) override { record("ReceiveZX81", buffer); }
-    void SendZX81Program(RequestBuffer& buffer, const std::string& name,
-                         const std::string& format) override {
-        record("SendZX81", buffer, name, format);
-    }
-    std::string ChooseZX81Program(RequestBuffer& buffer) override {
-        record("ChooseZX81", buffer);
-        if (chosenZx81.empty()) {
-            buffer.clear();
-        } else {
-            buffer.assign(chosenZx81Bytes.begin(), chosenZx81Bytes.end());
-        }
-        return chosenZx81;
-    }
-    std::string ChooseZX80Program(bool sending) override {
-        RequestBuffer none;
-        record("ChooseZX80", none, sending ? "send" : "receive");
-        return chosenZx80;
-    }
-    void SendZX80Program(const std::string& name) override {
-        RequestBuffer none;
-        record("SendZX80", none, name);
-    }
-    void ReceiveZX80Program(const std::string& name, RequestBuffer& buffer) override {
-        record("ReceiveZX80", buffer, name);
-    }
-    void Printing(RequestBuffer& buffer) override { record("Printing", buffer); }
-    void RefreshOptionsWindow() override {
-        RequestBuffer none;
-        record("Refresh", none);
-    }
+    void wrap(RequestTable& table);
 
-    // How many bytes each consuming handler takes off the front (all when negative).
+    // How many bytes each request takes off the front (all when negative).
     int consume = -1;
-    std::string chosenZx81;
-    RequestBuffer chosenZx81Bytes;
-    std::string chosenZx80;
     std::vector<Call> calls;
-    std::function<void(const std::string&)> during;  // runs inside every handler call
-
-private:
-    void record(const std::string& name, RequestBuffer& buffer, std::string a1 = {},
-                std::string a2 = {});
+    std::function<void(std::uint8_t)> during;  // runs inside every call
 };
 
 }  // namespace brindle::rig

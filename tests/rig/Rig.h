@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "app/Link.h"
+#include "link/Link.h"
 #include "tests/rig/Fakes.h"
 #include "tests/rig/SimPeer.h"
 #include "tests/rig/VirtualClock.h"

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/TransferHandlers.h"
+#include "app/Requests.h"
 #include "platform/FileIo.h"
 #include "tests/rig/Rig.h"
 
@@ -169,60 +169,51 @@ inline Bytes Printout(const std::vector<Bytes>& newestFirst) {
     return file;
 }
 
-// The program's own handlers wired into a rig, every call recorded by name, so that a test can
-// tell that no stray byte was taken for a request. The SAVEs and the ZX81 LOAD also record the
-// buffer they were handed, what they left in it, and their poll cycles (DTR raises).
-class TestHandlers : public TransferHandlers {
+// The program's own requests wired into a rig, every call recorded by the name of what it does,
+// so that a test can tell that no stray byte was taken for a request. Each call also records the
+// buffer it was handed, what it left in it, and its poll cycles (DTR raises).
+class TestHandlers {
 public:
-    explicit TestHandlers(Rig& rig)
-        : TransferHandlers(rig.link, [this] { ++refreshes; }), rig_(rig) {
-        rig.link.setHandlers(this);
+    explicit TestHandlers(Rig& rig, std::vector<std::filesystem::path> routineDirectories = {})
+        : rig_(rig) {
+        RequestHooks hooks{[this] { ++refreshes; }, [this] { ++printoutReloads; },
+                           std::move(routineDirectories)};
+        rig.link.requests = TransferRequests(rig.link, std::move(hooks));
+        for (auto& [code, request] : rig.link.requests) {
+            request.run = [this, name = Name(code), inner = request.run](RequestBuffer& buffer) {
+                calls.push_back(name);
+                entryBuffers.push_back(buffer);
+                const int raisesBefore = rig_.peer.dtrRaises();
+                inner(buffer);
+                polls.push_back(rig_.peer.dtrRaises() - raisesBefore);
+                leftBuffers.push_back(buffer);
+            };
+        }
     }
 
-    void ReceiveZX81Program(RequestBuffer& buffer) override {
-        measured("ReceiveZX81", buffer, [&] { TransferHandlers::ReceiveZX81Program(buffer); });
-    }
-    void SendZX81Program(RequestBuffer& buffer, const std::string& name,
-                         const std::string& format) override {
-        measured("SendZX81", buffer,
-                 [&] { TransferHandlers::SendZX81Program(buffer, name, format); });
-    }
-    std::string ChooseZX81Program(RequestBuffer& buffer) override {
-        calls.push_back("ChooseZX81");
-        return TransferHandlers::ChooseZX81Program(buffer);
-    }
-    std::string ChooseZX80Program(bool sending) override {
-        calls.push_back("ChooseZX80");
-        return TransferHandlers::ChooseZX80Program(sending);
-    }
-    void SendZX80Program(const std::string& name) override {
-        calls.push_back("SendZX80");
-        TransferHandlers::SendZX80Program(name);
-    }
-    void ReceiveZX80Program(const std::string& name, RequestBuffer& buffer) override {
-        measured("ReceiveZX80", buffer,
-                 [&] { TransferHandlers::ReceiveZX80Program(name, buffer); });
-    }
-    void Printing(RequestBuffer& buffer) override {
-        calls.push_back("Printing");
-        TransferHandlers::Printing(buffer);
-    }
-
-    std::vector<std::string> calls;  // every handler call but the refresh, in order
+    std::vector<std::string> calls;  // every request handled, in order
     std::vector<RequestBuffer> entryBuffers;
     std::vector<RequestBuffer> leftBuffers;
     std::vector<int> polls;
     int refreshes = 0;
+    int printoutReloads = 0;
 
 private:
-    template <typename Call>
-    void measured(const char* name, RequestBuffer& buffer, Call call) {
-        calls.push_back(name);
-        entryBuffers.push_back(buffer);
-        const int raisesBefore = rig_.peer.dtrRaises();
-        call();
-        polls.push_back(rig_.peer.dtrRaises() - raisesBefore);
-        leftBuffers.push_back(buffer);
+    static std::string Name(std::uint8_t code) {
+        switch (code) {
+            case kCodeZx81Save:
+                return "ReceiveZX81";
+            case kCodeZx81Load:
+                return "SendZX81";
+            case kCodeZx81Choose:
+                return "ChooseZX81";
+            case kCodeZx80Load:
+                return "SendZX80";
+            case kCodeZx80Save:
+                return "ReceiveZX80";
+            default:
+                return "Printing";
+        }
     }
 
     Rig& rig_;

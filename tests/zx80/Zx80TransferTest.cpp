@@ -13,8 +13,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace rig;
 
-const std::vector<std::string> kDialogAndSave{"ChooseZX80", "ReceiveZX80"};
-
 // A file of the given length whose E_LINE says eLine, its bytes all different from their
 // neighbours so that a lost or moved byte shows.
 Bytes FileWithELine(std::size_t length, int eLine) {
@@ -93,7 +91,7 @@ TEST(Zx80Dialog, AsksOverAnEmptiedPanelAndCancelTransfersNothing) {
         emptied.status = sending ? "Load Req..." : "Receiving...";
         EXPECT_EQ(shown, emptied);
 
-        EXPECT_EQ(s.handlers.calls, (sending ? Prefix(kDialogAndSave, 1) : kDialogAndSave));
+        EXPECT_EQ(s.handlers.calls, std::vector<std::string>{sending ? "SendZX80" : "ReceiveZX80"});
         EXPECT_EQ(Listing(s.dir.path()), std::vector<std::string>{"GAME.O"});
         EXPECT_EQ(s.rig.peer.written(), Bytes{});
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{});
@@ -251,7 +249,7 @@ TEST(Zx80Save, FailuresAreInvalidFilename) {
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename}) << what;
         EXPECT_EQ(Listing(s.dir.path()), (std::vector<std::string>{"DIR.O", "GAME.O"})) << what;
         EXPECT_EQ(s.File("GAME.O"), (Bytes{1, 2})) << what;
-        EXPECT_EQ(s.handlers.calls, (std::vector<std::string>{"ChooseZX80", "ReceiveZX80"}));
+        EXPECT_EQ(s.handlers.calls, (std::vector<std::string>{"ReceiveZX80"}));
         s.ExpectIdle();
     }
 }
@@ -304,7 +302,7 @@ TEST(Zx80Load, UnusableFileIsInvalidFileAndNothingIsSent) {
         s.Load("GAME.O");
         EXPECT_EQ(s.rig.peer.written(), Bytes{}) << what;
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFile}) << what;
-        EXPECT_EQ(s.handlers.calls, (std::vector<std::string>{"ChooseZX80", "SendZX80"}));
+        EXPECT_EQ(s.handlers.calls, (std::vector<std::string>{"SendZX80"}));
         s.ExpectIdle();
     }
 }

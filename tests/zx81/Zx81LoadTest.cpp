@@ -5,7 +5,7 @@
 #include <functional>
 #include <tuple>
 
-#include "app/Settings.h"
+#include "link/Settings.h"
 #include "listing/DirectoryListing.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Session.h"
@@ -206,19 +206,19 @@ TEST(Zx81LoadDialog, PickedFileInAFolderThatCannotBeKept) {
 // A cancelled or unusable choice sends nothing, says nothing and leaves the transfer directory;
 // no byte of the request (the name holds the request codes 32 and 10) starts a new request.
 TEST(Zx81LoadDialog, CancelledOrUnusableChoiceSendsNothing) {
-    const std::vector<std::tuple<Bytes, std::optional<std::string>, std::size_t>> cases{
-        // request, the dialog's answer, LOAD answers started
-        {{10, 0x20, 0x0A, 0xA6}, std::nullopt, 1},
-        {{2, 0x20, 0x0A, 0x1B}, std::nullopt, 0},
-        {{2, 0x20, 0x0A, 0x1B}, "/tmp/NODOT", 0},
+    const std::vector<std::pair<Bytes, std::optional<std::string>>> cases{
+        // request, the dialog's answer
+        {{10, 0x20, 0x0A, 0xA6}, std::nullopt},
+        {{2, 0x20, 0x0A, 0x1B}, std::nullopt},
+        {{2, 0x20, 0x0A, 0x1B}, "/tmp/NODOT"},
     };
-    for (const auto& [request, answer, loads] : cases) {
+    for (const auto& [request, answer] : cases) {
         Session s;
         s.rig.dialogs.answers.push_back(answer);
         s.rig.peer.arrive(request);
         s.rig.run();
         EXPECT_EQ(s.rig.dialogs.requests.size(), 1u);
-        EXPECT_EQ(s.handlers.entryBuffers.size(), loads);
+        EXPECT_EQ(s.handlers.calls.size(), 1u);
         EXPECT_EQ(s.rig.options.TransferDirectory, s.dir.text());
         EXPECT_EQ(s.moves, std::vector<std::string>{});
         s.ExpectSent({});
@@ -400,7 +400,7 @@ TEST(Zx81LoadListing, ListingThatCannotBeBuiltOrSent) {
         WriteFile(listed / "Directory_Listing.P81", s.kUsersOwn);
         const std::vector<std::string> before = Listing(listed);
         s.rig.options.TransferDirectory = listed.string() + "/";
-        s.rig.link.routineDirectories = {routineDir.path()};
+        TestHandlers withRoutine(s.rig, {routineDir.path()});
         s.Load(TextToZX81("./"));
         EXPECT_EQ(s.rig.dialogs.requests.size(), buildable ? 0u : 1u);
         const Message shown = s.rig.messages.shown.at(0);

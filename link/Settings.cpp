@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "link/Settings.h"
 
 #include <cctype>
 #include <cmath>

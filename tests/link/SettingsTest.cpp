@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "app/Settings.h"
+#include "link/Settings.h"
 #include "tests/rig/Rig.h"
 
 namespace brindle {

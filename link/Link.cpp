@@ -1,19 +1,13 @@
-#include "app/Link.h"
+#include "link/Link.h"
 
 #include <cassert>
 
-#include "app/Settings.h"
-#include "options/OptionsRules.h"
+#include "link/ProgramInfo.h"
+#include "link/Settings.h"
 
 namespace brindle {
 
 namespace {
-constexpr std::uint8_t kCodeZx81Save = 32;
-constexpr std::uint8_t kCodeZx81Load = 10;
-constexpr std::uint8_t kCodeZx81Choose = 2;
-constexpr std::uint8_t kCodeZx80Load = 130;
-constexpr std::uint8_t kCodeZx80Save = 160;
-constexpr std::uint8_t kCodePrinter = 27;
 constexpr int kSettleMs = 10;
 }  // namespace
 
@@ -114,61 +108,28 @@ void Link::LinkDispatcher(SerialEventKind kind) {
         return;
     }
     port.setReceiveThreshold(0);
-    assert(handlers_ != nullptr);
     ++runs_;
 
-    const auto startTransfer = [this](std::int32_t busy, const char* status) {
-        state.LinkBusy = busy;
-        display.status = status;
-    };
     while (!buffer.empty()) {
         const std::uint8_t code = buffer.front();
         if (code != kCodePrinter) resetRequestState();
         // Every request starts with its one code byte; a byte that is no code is dropped alone.
         buffer.erase(buffer.begin());
-        switch (code) {
-            case kCodeZx81Save:
-                startTransfer(2, "Receiving...");
-                handlers_->ReceiveZX81Program(buffer);
-                handlers_->RefreshOptionsWindow();
-                break;
-            case kCodeZx81Load:
-                startTransfer(1, "Load Req...");
-                handlers_->SendZX81Program(buffer, {}, state.FileFormat);
-                break;
-            case kCodeZx81Choose: {
-                startTransfer(1, "Load Req...");
-                std::string name = handlers_->ChooseZX81Program(buffer);
-                if (!buffer.empty()) handlers_->SendZX81Program(buffer, name, state.FileFormat);
-                break;
-            }
-            case kCodeZx80Load: {
-                state.CurrentAddress = kZx80Start;
-                startTransfer(1, "Load Req...");
-                std::string name = handlers_->ChooseZX80Program(true);
-                if (!name.empty()) handlers_->SendZX80Program(name);
-                break;
-            }
-            case kCodeZx80Save: {
-                state.CurrentAddress = kZx80Start;
-                startTransfer(2, "Receiving...");
-                std::string name = handlers_->ChooseZX80Program(false);
-                // Cancelled, the SAVE still takes its image off the link and stores nothing:
-                // the peer sends it regardless, and none of its bytes may start a request.
-                handlers_->ReceiveZX80Program(name, buffer);
-                if (!name.empty()) handlers_->RefreshOptionsWindow();
-                break;
-            }
-            case kCodePrinter:
-                display.status = "Printing...";
-                // The printer handler lets no events run, so the status is shown now.
-                sink_.present(display);
-                state.PrintingFlag = true;
-                handlers_->Printing(buffer);
-                state.PrintingFlag = false;
-                break;
-            default:
-                break;
+        const auto found = requests.find(code);
+        if (found == requests.end()) continue;
+        const Request& request = found->second;
+        assert(request.run);
+        if (request.busy != 0) state.LinkBusy = request.busy;
+        if (request.startAddress != 0) state.CurrentAddress = request.startAddress;
+        display.status = request.status;
+        if (code == kCodePrinter) {
+            // The printer handler lets no events run, so the status is shown now.
+            sink_.present(display);
+            state.PrintingFlag = true;
+            request.run(buffer);
+            state.PrintingFlag = false;
+        } else {
+            request.run(buffer);
         }
     }
     endRun();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,23 +62,23 @@ public:
     virtual void present(const TransferDisplay& display) = 0;
 };
 
-// The request handlers the dispatcher calls, with the arguments it gives them.
-class RequestHandlers {
-public:
-    virtual ~RequestHandlers() = default;
-    virtual void ReceiveZX81Program(RequestBuffer& buffer) = 0;
-    virtual void SendZX81Program(RequestBuffer& buffer, const std::string& givenName,
-                                 const std::string& givenFormat) = 0;
-    // Returns the chosen base name; empties the buffer when the user cancels.
-    virtual std::string ChooseZX81Program(RequestBuffer& buffer) = 0;
-    // Returns the chosen file, or empty when the user cancels.
-    virtual std::string ChooseZX80Program(bool sending) = 0;
-    virtual void SendZX80Program(const std::string& pcFileName) = 0;
-    // An empty name (the dialog was cancelled) takes the image off the link without storing it.
-    virtual void ReceiveZX80Program(const std::string& pcFileName, RequestBuffer& buffer) = 0;
-    virtual void Printing(RequestBuffer& buffer) = 0;
-    // Re-lists the options window's files after a SAVE, when that window is visible.
-    virtual void RefreshOptionsWindow() = 0;
+// The request codes that start the peer's requests.
+constexpr std::uint8_t kCodeZx81Save = 32;
+constexpr std::uint8_t kCodeZx81Load = 10;
+constexpr std::uint8_t kCodeZx81Choose = 2;
+constexpr std::uint8_t kCodeZx80Load = 130;
+constexpr std::uint8_t kCodeZx80Save = 160;
+constexpr std::uint8_t kCodePrinter = 27;
+
+// What the dispatcher does for one request code once the code byte is taken off the buffer.
+struct Request {
+    std::int32_t busy = 0;          // LinkBusy while it runs; 0 leaves it as it is
+    const char* status = "";        // the status line while it runs
+    std::int32_t startAddress = 0;  // CurrentAddress for it; 0 leaves it as it is
+    std::function<void(RequestBuffer&)> run;
 };
+
+// Every request code the peer may send, with what answers it; any other byte is dropped.
+using RequestTable = std::map<std::uint8_t, Request>;
 
 }  // namespace brindle

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "app/TransferHandlers.h"
+#include "app/Requests.h"
 #include "tests/rig/Rig.h"
 
 namespace brindle {
 namespace {
 
-using rig::RecordingHandlers;
-using Call = RecordingHandlers::Call;
+using rig::RecordingRequests;
+using Call = RecordingRequests::Call;
 constexpr auto kFraming = SerialEventKind::FramingError;
 
 class LinkDispatcherTest : public ::testing::Test {
@@ -15,7 +15,8 @@ protected:
     LinkDispatcherTest() {
         r.options.TransferDirectory = "/transfer/";
         r.options.Zx81Format = "P";
-        r.link.setHandlers(&handlers);
+        r.link.requests = TransferRequests(r.link, {});
+        handlers.wrap(r.link.requests);
     }
 
     // Lets the peer put `bytes` on the line before the port's event is seen, so they all arrive
@@ -25,10 +26,10 @@ protected:
         r.clock.advanceNs(static_cast<std::int64_t>(bytes.size() + 1) * rig::SimPeer::kByteNs);
     }
 
-    // Runs `action` inside every call of the named handler.
-    void inside(const std::string& handler, std::function<void()> action) {
-        handlers.during = [=](const std::string& name) {
-            if (name == handler) action();
+    // Runs `action` inside every call for the given request code.
+    void inside(std::uint8_t request, std::function<void()> action) {
+        handlers.during = [=](std::uint8_t code) {
+            if (code == request) action();
         };
     }
 
@@ -44,44 +45,23 @@ protected:
     }
 
     rig::Rig r;
-    RecordingHandlers handlers;
+    RecordingRequests handlers;
 };
 
 TEST_F(LinkDispatcherTest, RequestsInOneReadAreHandledInOrderWithWhatIsLeft) {
-    // Each case: what one read brings, the ZX81 and ZX80 choices, and the handler calls.
-    using Case = std::tuple<Bytes, std::string, std::string, std::vector<Call>>;
+    // Each case: what one read brings, and the requests handled with the buffer each is given.
+    using Case = std::pair<Bytes, std::vector<Call>>;
     const Case cases[] = {
         {{32, 0xA6, 10, 0xA7, 27, 5},
-         "",
-         "",
-         {{"ReceiveZX81", {0xA6, 10, 0xA7, 27, 5}, "", ""},
-          {"Refresh", {}, "", ""},
-          {"SendZX81", {0xA7, 27, 5}, "", "P"},
-          {"Printing", {5}, "", ""}}},
-        // A cancelled choice sends nothing; a chosen program goes under its name and format.
-        {{2, 0xA6, 0xA7}, "", "", {{"ChooseZX81", {0xA6, 0xA7}, "", ""}}},
-        {{2}, "GAME", "", {{"ChooseZX81", {}, "", ""}, {"SendZX81", {44, 38, 50}, "GAME", "81"}}},
-        // A ZX80 request takes no byte of what follows it from the link.
-        {{130, 99, 160, 1, 5},
-         "",
-         "/t/P.O",
-         {{"ChooseZX80", {}, "send", ""},
-          {"SendZX80", {}, "/t/P.O", ""},
-          {"ChooseZX80", {}, "receive", ""},
-          {"ReceiveZX80", {1, 5}, "/t/P.O", ""},
-          {"Refresh", {}, "", ""}}},
-        // A cancelled ZX80 SAVE still takes its program off the link.
-        {{160, 1, 5}, "", "", {{"ChooseZX80", {}, "receive", ""}, {"ReceiveZX80", {1, 5}, "", ""}}},
+         {{32, {0xA6, 10, 0xA7, 27, 5}}, {10, {0xA7, 27, 5}}, {27, {5}}}},
+        {{2, 0xA6, 130, 99, 160, 1, 5},
+         {{2, {0xA6, 130, 99, 160, 1, 5}}, {130, {99, 160, 1, 5}}, {160, {1, 5}}}},
         // Any other byte is dropped alone.
-        {{0, 1, 3, 9, 11, 26, 28, 31, 33, 129, 131, 159, 161, 255}, "", "", {}},
+        {{0, 1, 3, 9, 11, 26, 28, 31, 33, 129, 131, 159, 161, 255}, {}},
     };
     handlers.consume = 1;
-    handlers.chosenZx81Bytes = {44, 38, 50};
-    inside("ChooseZX81", [&] { r.link.state.FileFormat = "81"; });
-    for (const auto& [read, zx81, zx80, calls] : cases) {
+    for (const auto& [read, calls] : cases) {
         handlers.calls.clear();
-        handlers.chosenZx81 = zx81;
-        handlers.chosenZx80 = zx80;
         sendTogether(read);
         r.run();
         EXPECT_EQ(handlers.calls, calls) << int(read[0]);
@@ -91,10 +71,10 @@ TEST_F(LinkDispatcherTest, RequestsInOneReadAreHandledInOrderWithWhatIsLeft) {
 
 TEST_F(LinkDispatcherTest, EachRequestButAPrinterLineStartsFromTheOptionsAndAFreshState) {
     handlers.consume = 1;
-    handlers.during = [&](const std::string& name) {
+    handlers.during = [&](std::uint8_t code) {
         LinkState& s = r.link.state;
         TransferDisplay& d = r.link.display;
-        if (name == "ReceiveZX81") {
+        if (code == 32) {
             EXPECT_EQ(s.LinkBusy, 2);
             EXPECT_EQ(d.status, "Receiving...");
             s.NameReceived = true;
@@ -103,7 +83,7 @@ TEST_F(LinkDispatcherTest, EachRequestButAPrinterLineStartsFromTheOptionsAndAFre
             d = {"GAME", "/zx/", "-", "300", "16393", "16692", "x", d.status, 300, 77};
             r.options.TransferDirectory = "/elsewhere/";
             r.options.Zx81Format = "P81";
-        } else if (name == "ChooseZX80") {
+        } else if (code == 130) {
             EXPECT_EQ(s.LinkBusy, 1);
             // The details are cleared but for the file path.
             EXPECT_EQ(d, (TransferDisplay{"", "/zx/", "", "", "", "", "", "Load Req..."}));
@@ -116,7 +96,7 @@ TEST_F(LinkDispatcherTest, EachRequestButAPrinterLineStartsFromTheOptionsAndAFre
             s.NameReceived = true;
             d.filename = "PROG";
             d.progressValue = 120;
-        } else if (name == "Printing") {
+        } else if (code == 27) {
             // Shown at once, since a printer line lets no events run.
             EXPECT_EQ(r.display.last.status, "Printing...");
             EXPECT_EQ(r.display.last.filename, "PROG");
@@ -125,9 +105,9 @@ TEST_F(LinkDispatcherTest, EachRequestButAPrinterLineStartsFromTheOptionsAndAFre
             EXPECT_TRUE(s.NameReceived);
         }
     };
-    sendTogether({32, 0xA6, 130, 27, 0});
+    sendTogether({32, 0xA6, 130, 0, 27, 0});
     r.run();
-    ASSERT_EQ(handlers.calls.size(), 4u);        // SAVE, refresh, ZX80 choice, printer line
+    ASSERT_EQ(handlers.calls.size(), 3u);        // SAVE, ZX80 LOAD, printer line
     EXPECT_EQ(r.display.last.filename, "PROG");  // the details stay for the user to read
     expectIdle();
 }
@@ -146,7 +126,7 @@ TEST_F(LinkDispatcherTest, FramingErrorIsShownOneAtATimeAndNeverDuringATransfer)
     EXPECT_EQ(r.messages.shown.size(), 2u);
 
     r.messages.shown.clear();
-    handlers.during = [&](const std::string&) { r.peer.raise(kFraming); };
+    handlers.during = [&](std::uint8_t) { r.peer.raise(kFraming); };
     r.run();
     EXPECT_TRUE(r.messages.shown.empty());
     sendTogether({27, 0, 0});  // a printer line alone is no transfer
@@ -170,20 +150,20 @@ TEST_F(LinkDispatcherTest, LineStateEventActsOnlyWhenBytesWait) {
     r.peer.arrive({10, 0xA6});
     r.peer.setReceiveThreshold(0);  // so only the line-state event can start the run
     r.peer.raise(SerialEventKind::Other);
-    EXPECT_EQ(handlers.calls, (std::vector<Call>{{"SendZX81", {0xA6}, "", "P"}}));
+    EXPECT_EQ(handlers.calls, (std::vector<Call>{{10, {0xA6}}}));
     expectIdle();
 }
 
 TEST_F(LinkDispatcherTest, ReadIsTenMillisecondsAfterDtrDropsAndLateBytesAreDiscarded) {
     std::int64_t handlerAt = 0;
-    handlers.during = [&](const std::string&) {
+    handlers.during = [&](std::uint8_t) {
         handlerAt = r.clock.nowNs();
         r.peer.arrive({32, 0xA6});  // bytes that land while the run ends
     };
     r.peer.send({10, 0xA6});
     r.run();
     // The event comes when the first byte is in; the second was already on the line.
-    EXPECT_EQ(handlers.calls, (std::vector<Call>{{"SendZX81", {0xA6}, "", "P"}}));
+    EXPECT_EQ(handlers.calls, (std::vector<Call>{{10, {0xA6}}}));
     // The rig looks for events every 0.1 ms: the first byte is seen at 1.2 ms.
     EXPECT_EQ(handlerAt, 1'200'000 + 10'000'000);
     expectIdle();
@@ -193,7 +173,7 @@ TEST_F(LinkDispatcherTest, ReadIsTenMillisecondsAfterDtrDropsAndLateBytesAreDisc
 // returns: the run waits for it and discards it before DTR goes high, so it starts no request.
 TEST_F(LinkDispatcherTest, ByteStartedInTheLastCycleIsDiscarded) {
     bool first = true;
-    handlers.during = [&](const std::string&) {
+    handlers.during = [&](std::uint8_t) {
         if (!first) return;
         first = false;
         r.peer.sendAt(r.clock.nowNs() + 9'900'000, {10});  // 0.1 ms before DTR drops
@@ -210,17 +190,16 @@ TEST_F(LinkDispatcherTest, ByteStartedInTheLastCycleIsDiscarded) {
 
 TEST_F(LinkDispatcherTest, EventsInsideARunStartNoRequest) {
     // Inside a transfer an event returns at once; inside a printer line it reads and drops.
-    for (const auto& [request, handler, waiting, calls] :
-         {std::tuple{Bytes{32, 0xA6}, "ReceiveZX81", 2, 2u}, {Bytes{27}, "Printing", 0, 1u}}) {
+    for (const auto& [request, waiting] : {std::pair{Bytes{32, 0xA6}, 2}, {Bytes{27}, 0}}) {
         handlers.calls.clear();
-        inside(handler, [&] {
+        inside(request[0], [&] {
             r.peer.arrive({10, 0xA6});
             r.peer.raise(SerialEventKind::BytesReceived);
-            EXPECT_EQ(r.peer.bytesWaiting(), waiting) << handler;
+            EXPECT_EQ(r.peer.bytesWaiting(), waiting) << int(request[0]);
         });
         sendTogether(request);
         r.run();
-        EXPECT_EQ(handlers.calls.size(), calls) << handler;
+        EXPECT_EQ(handlers.calls.size(), 1u) << int(request[0]);
         expectIdle();
     }
 }
@@ -231,7 +210,7 @@ TEST_F(LinkDispatcherTest, ResetTwiceIsResetOnceAndResetWhileIdleKeepsTheLinkOpe
     EXPECT_FALSE(r.link.state.AbortFlag);
     EXPECT_TRUE(r.peer.dtr());
 
-    inside("ReceiveZX81", [&] {
+    inside(32, [&] {
         r.link.Abort();
         EXPECT_TRUE(r.link.state.AbortFlag);
         EXPECT_FALSE(r.peer.dtr());
@@ -242,7 +221,7 @@ TEST_F(LinkDispatcherTest, ResetTwiceIsResetOnceAndResetWhileIdleKeepsTheLinkOpe
     });
     sendTogether({32, 0xA6});
     r.run();
-    EXPECT_EQ(handlers.calls.size(), 2u);
+    EXPECT_EQ(handlers.calls.size(), 1u);
     expectIdle();
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <filesystem>
 #include <functional>
-#include <vector>
+#include <string>
 
-#include "app/LinkTypes.h"
+#include "link/LinkTypes.h"
 #include "platform/SerialPort.h"
 #include "platform/System.h"
 
@@ -50,8 +49,6 @@ public:
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
-    void setHandlers(RequestHandlers* handlers) { handlers_ = handlers; }
-
     // One dispatcher run for one port event.
     void LinkDispatcher(SerialEventKind kind);
 
@@ -74,8 +71,8 @@ public:
     // The world as the handlers see it; its message boxes and dialogs present the display first.
     LinkServices services;
     TransferOptions& options;
-    // Where the directory listing's machine-code routine may be found, in order.
-    std::vector<std::filesystem::path> routineDirectories;
+    // What answers each request code.
+    RequestTable requests;
     // Called when a file dialog has moved the transfer directory, so the options window follows.
     std::function<void(const std::string&)> transferDirectoryMoved;
     LinkState state;
@@ -86,7 +83,6 @@ private:
     void endRun();
 
     DisplaySink& sink_;
-    RequestHandlers* handlers_ = nullptr;
     int runs_ = 0;  // dispatcher runs past their read and not yet ended
     bool framingMessageOpen_ = false;
 };
