@@ -108,6 +108,7 @@ frmMain::frmMain(AppPlatform platform)
     };
     platform_.port.onEvent = [this](SerialEventKind kind) { link.LinkDispatcher(kind); };
     platform_.port.onLost = [this] {
+        link.PortLost();
         // The list shows no port, so the user knows to pick one again once it is back.
         ports.Lost();
         showPorts();

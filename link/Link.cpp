@@ -9,6 +9,8 @@ namespace brindle {
 
 namespace {
 constexpr int kSettleMs = 10;
+// Poll cycles of at least 10 ms each without a byte: about half a second of quiet line.
+constexpr int kQuietCycles = 50;
 }  // namespace
 
 Link::Link(LinkServices given, TransferOptions& options, DisplaySink& sink)
@@ -45,6 +47,26 @@ void Link::Abort() {
     }
     state.AbortFlag = true;
     services.port.setDtr(false);
+}
+
+void Link::PortLost() {
+    if (runs_ == 0) return;
+    state.PortLost = true;
+    state.AbortFlag = true;
+}
+
+void Link::SettleAfterReset() {
+    if (!state.AbortFlag || state.PortLost) return;
+    // Cleared so that a second Reset shows as a new one.
+    state.AbortFlag = false;
+    display.status = kSettlingStatus;
+    RequestBuffer dropped;
+    for (int quiet = 0; quiet < kQuietCycles && !state.AbortFlag;) {
+        PollLink(dropped);
+        quiet = dropped.empty() ? quiet + 1 : 0;
+        dropped.clear();
+        ProcessEvents();
+    }
 }
 
 void Link::MoveTransferDirectory(const std::string& directory) {
@@ -141,6 +163,7 @@ void Link::endRun() {
     display.progressValue = 0;
     state.LinkBusy = 0;
     state.AbortFlag = false;
+    state.PortLost = false;
     services.clock.sleepMs(kSettleMs);
     port.readAll();
     --runs_;

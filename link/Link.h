@@ -55,6 +55,14 @@ public:
     // Reset: ask the running transfer to stop, and stop the peer.
     void Abort();
 
+    // The port went away: a running transfer ends at its next check as a failed read would.
+    void PortLost();
+
+    // After Reset has ended a receive, the peer still sends the rest of its program: takes and
+    // drops it until the line has been quiet for about half a second, so that none of it starts
+    // a request. A second Reset ends the wait at once. Does nothing for any other end.
+    void SettleAfterReset();
+
     // The idle state the program starts in: DTR high, nothing busy.
     void StartIdle();
 

@@ -23,11 +23,16 @@ struct TransferOptions {
     std::string Zx80Format = "O";
 };
 
+// The status line while the rest of a program ended by Reset is taken off the link.
+inline constexpr const char* kSettlingStatus = "Reset: dropping the rest...";
+
 // The link flags and the per-request state of the main window.
 struct LinkState {
     std::int32_t LinkBusy = 0;  // 0 idle, 1 answering a LOAD, 2 receiving a SAVE
     bool PrintingFlag = false;
     bool AbortFlag = false;
+    // The port went away during this run (an adapter pulled out); AbortFlag is set with it.
+    bool PortLost = false;
 
     bool NameReceived = false;
     std::int32_t CurrentAddress = kZx81Start;

@@ -137,14 +137,22 @@ void ReceiveProgramImage(Link& link, RequestBuffer& buffer, const ImageLayout& l
     }
     const bool complete = ReceiveImage(link, buffer, layout, file, replaced);
     buffer.clear();
-    if (file == nullptr) return;  // nothing to store, or failed and settled already
-    if (!complete) {
-        KeepPartial(staged, replaced);
-    } else if (staged.Commit()) {
-        RemoveReplaced(target, replaced);
-    } else {
-        ReportFailure(link);
+    // Without a file there is nothing to store, or it failed and was settled already.
+    if (file != nullptr) {
+        if (complete) {
+            if (staged.Commit()) {
+                RemoveReplaced(target, replaced);
+            } else {
+                ReportFailure(link);
+            }
+        } else if (link.state.PortLost) {
+            // As a failed read: the rest never comes, and a re-plugged adapter starts afresh.
+            staged.Discard();
+        } else {
+            KeepPartial(staged, replaced);
+        }
     }
+    if (!complete) link.SettleAfterReset();
 }
 
 bool SendProgramBytes(Link& link, const std::vector<std::uint8_t>& bytes, Pace pace) {

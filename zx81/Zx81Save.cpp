@@ -31,6 +31,7 @@ void ReceiveZX81Program(Link& link, RequestBuffer& buffer) {
     const auto name = ReceiveZX81Name(link, buffer);
     if (!name) {
         buffer.clear();
+        link.SettleAfterReset();
         return;
     }
 

@@ -7,6 +7,7 @@ namespace brindle::rig {
 Rig::Rig() : link({peer, clock, pump, messages, dialogs}, options, display) {
     options.TransferDirectory = "/nonexistent/";
     peer.onEvent = [this](SerialEventKind kind) { link.LinkDispatcher(kind); };
+    peer.onLost = [this] { link.PortLost(); };
     peer.setPortNumber(1);
     peer.open();
     link.StartIdle();

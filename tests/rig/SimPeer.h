@@ -42,9 +42,10 @@ public:
     void clearWrites() { writes_.clear(); }
     // Simulates an unplugged adapter: reads give nothing and writes fail.
     void unplug() { unplugged_ = true; }
-    // The device goes away as the event loop finds it: unplugged, closed, and the owner told.
+    // The device goes away as the event loop finds it: pulled out (what the peer still sends is
+    // lost), closed, and the owner told.
     void lose() {
-        unplug();
+        pullOut();
         close();
         if (onLost) onLost();
     }
