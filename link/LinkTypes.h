@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brindle {
@@ -15,11 +17,15 @@ using RequestBuffer = std::vector<std::uint8_t>;
 constexpr std::int32_t kZx81Start = 16393;
 constexpr std::int32_t kZx80Start = 16384;
 
+// The ZX81 formats this system writes, in the order of the format list, the default first; a
+// LOAD tries them in this order when the file it asked for is missing.
+inline constexpr std::array<std::string_view, 2> kZx81FormatList{"P81", "P"};
+
 // Program-wide transfer settings, edited in the options window and kept in the settings file.
 struct TransferOptions {
     std::string TransferDirectory;  // absolute, always ends in the separator
     int PcFilePathMode = 0;         // 1: a ZX81 name is a PC path
-    std::string Zx81Format = "P81";
+    std::string Zx81Format{kZx81FormatList[0]};
     std::string Zx80Format = "O";
 };
 

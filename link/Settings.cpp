@@ -1,5 +1,6 @@
 #include "link/Settings.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -123,7 +124,9 @@ Settings ParseSettings(const std::string& text, const std::string& programDirect
     if (line(5)) s.Zx81Format = *line(5);
     if (line(6)) s.Zx80Format = *line(6);
     if (line(7)) s.Port = *line(7);
-    if (s.Zx81Format != "P81" && s.Zx81Format != "P") s.Zx81Format = "P81";
+    if (std::find(kZx81FormatList.begin(), kZx81FormatList.end(), s.Zx81Format) ==
+        kZx81FormatList.end())
+        s.Zx81Format = kZx81FormatList[0];
     if (s.Zx80Format != "O") s.Zx80Format = "O";
     return s;
 }

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "link/LinkTypes.h"
+
 namespace brindle {
 
 // The program's choices between runs, as kept in the seven-line settings file.
@@ -12,7 +14,7 @@ struct Settings {
     int PcFilePathMode = 0;
     bool OptionsVisible = false;
     bool PrintoutVisible = false;
-    std::string Zx81Format = "P81";
+    std::string Zx81Format{kZx81FormatList[0]};
     std::string Zx80Format = "O";
     std::string Port;
 

@@ -54,7 +54,8 @@ frmOptions::frmOptions(TransferOptions& options, QWidget* parent)
       options_(options) {
     setWindowTitle(QString("%1 - File Options").arg(kProgramTitle));
 
-    cboFormat->addItems({QStringLiteral("P81"), QStringLiteral("P")});
+    for (const std::string_view format : kZx81FormatList)
+        cboFormat->addItem(QString::fromUtf8(format.data(), qsizetype(format.size())));
     cboFormat->setToolTip(
         QStringLiteral("Sets the default PC format when loading and saving ZX81 programs."));
     cboFormat80->addItem(QStringLiteral("O"));

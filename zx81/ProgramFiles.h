@@ -19,10 +19,6 @@ namespace brindle {
 // image from 16393; ".P" and ".81" files hold the image alone. The image ends at E_LINE - 1,
 // with E_LINE at image offsets 11 and 12.
 
-// The formats this system writes, in the order of the format list; a LOAD tries them in this
-// order when the file it asked for is missing.
-inline constexpr std::array<std::string_view, 2> kZx81FormatList{"P81", "P"};
-
 // The first address after the system variables, where the BASIC program starts.
 constexpr std::int32_t kZx81ProgramStart = 16509;
 // The image offset of E_LINE, low byte first.
