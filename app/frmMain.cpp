@@ -14,6 +14,7 @@
 #include <QTextCursor>
 
 #include "app/Requests.h"
+#include "app/frmHistory.h"
 #include "options/OptionsRules.h"
 #include "options/frmAbout.h"
 #include "options/frmOptions.h"
@@ -103,6 +104,10 @@ frmMain::frmMain(AppPlatform platform)
     hooks.routineDirectories.push_back(platform_.programDirectory);
     for (const auto& dir : platform_.dataDirectories) hooks.routineDirectories.push_back(dir);
     link.requests = TransferRequests(link, std::move(hooks));
+    link.runEnded = [this](const TransferRecord& record) {
+        history.Add(record);
+        if (historyWindow != nullptr && historyWindow->isVisible()) historyWindow->Refresh();
+    };
     link.transferDirectoryMoved = [this](const std::string& directory) {
         if (optionsWindow != nullptr) optionsWindow->SetDirectory(directory);
     };
@@ -201,6 +206,9 @@ void frmMain::buildMenus() {
     OptionsMenu_Printout =
         OptionsMenu->addAction("Printer &Output", this, &frmMain::OptionsMenu_Printout_Click);
     OptionsMenu_Printout->setObjectName("OptionsMenu_Printout");
+    OptionsMenu_History =
+        OptionsMenu->addAction("Transfer &History", this, &frmMain::OptionsMenu_History_Click);
+    OptionsMenu_History->setObjectName("OptionsMenu_History");
 
     HelpMenu = menuBar()->addMenu("&Help");
     HelpMenu->setObjectName("HelpMenu");
@@ -249,6 +257,11 @@ void frmMain::Load() {
     if (saved.OptionsVisible) OptionsMenu_FilePath_Click();
     printoutWindow = new frmPrintout(link, this);
     if (saved.PrintoutVisible) OptionsMenu_Printout_Click();
+    historyWindow = new frmHistory(history, this);
+    historyWindow->setWindowFlag(Qt::Window);
+    historyWindow->openEntry = [this](const TransferRecord& record) {
+        if (record.kind == TransferRecord::Kind::Printout) OptionsMenu_Printout_Click();
+    };
 
     ports.PortList();
     ports.StartupChoice(saved.Port);
@@ -291,6 +304,12 @@ void frmMain::OptionsMenu_FilePath_Click() {
 
 void frmMain::OptionsMenu_Printout_Click() {
     printoutWindow->ShowBeside(frameGeometry());
+}
+
+void frmMain::OptionsMenu_History_Click() {
+    historyWindow->Refresh();
+    historyWindow->show();
+    historyWindow->raise();
 }
 
 void frmMain::HelpMenu_About_Click() {

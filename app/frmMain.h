@@ -23,6 +23,7 @@ class QPushButton;
 
 namespace brindle {
 
+class frmHistory;
 class frmOptions;
 class frmPrintout;
 
@@ -79,12 +80,14 @@ public:
 
     void OptionsMenu_FilePath_Click();
     void OptionsMenu_Printout_Click();
+    void OptionsMenu_History_Click();
     void HelpMenu_About_Click();
     void cmdClear_Click();
 
     TransferOptions options;
     Link link;
     PortSelection ports;
+    TransferHistory history;
 
     QGroupBox* Frame1;
     QLabel* Label1;
@@ -109,11 +112,13 @@ public:
     QMenu* OptionsMenu;
     QAction* OptionsMenu_FilePath;
     QAction* OptionsMenu_Printout;
+    QAction* OptionsMenu_History;
     QMenu* HelpMenu;
     QAction* HelpMenu_About;
 
     frmOptions* optionsWindow = nullptr;
     frmPrintout* printoutWindow = nullptr;
+    frmHistory* historyWindow = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

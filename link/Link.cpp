@@ -21,13 +21,16 @@ Link::Link(LinkServices given, TransferOptions& options, DisplaySink& sink)
       sink_(sink) {}
 
 void Link::PresentingMessages::show(const Message& message) {
+    if (link_.observed.failure.empty()) link_.observed.failure = message.text;
     link_.sink_.present(link_.display);
     inner_.show(message);
 }
 
 std::optional<std::string> Link::PresentingDialogs::run(const FileDialogRequest& request) {
     link_.sink_.present(link_.display);
-    return inner_.run(request);
+    std::optional<std::string> answer = inner_.run(request);
+    if (!answer) link_.observed.dialogCancelled = true;
+    return answer;
 }
 
 void Link::StartIdle() {
@@ -46,6 +49,7 @@ void Link::Abort() {
         return;
     }
     state.AbortFlag = true;
+    observed.reset = true;
     services.port.setDtr(false);
 }
 
@@ -53,6 +57,7 @@ void Link::PortLost() {
     if (runs_ == 0) return;
     state.PortLost = true;
     state.AbortFlag = true;
+    observed.portLost = true;
 }
 
 void Link::SettleAfterReset() {
@@ -144,6 +149,7 @@ void Link::LinkDispatcher(SerialEventKind kind) {
         if (request.busy != 0) state.LinkBusy = request.busy;
         if (request.startAddress != 0) state.CurrentAddress = request.startAddress;
         display.status = request.status;
+        observed = {};
         if (code == kCodePrinter) {
             // The printer handler lets no events run, so the status is shown now.
             sink_.present(display);
@@ -153,8 +159,31 @@ void Link::LinkDispatcher(SerialEventKind kind) {
         } else {
             request.run(buffer);
         }
+        recordRun(code);
     }
     endRun();
+}
+
+void Link::recordRun(std::uint8_t code) {
+    if (!runEnded) return;
+    using Kind = TransferRecord::Kind;
+    TransferRecord record;
+    record.atSeconds = services.clock.nowSeconds();
+    const bool zx80 = code == kCodeZx80Load || code == kCodeZx80Save;
+    record.machine = code == kCodePrinter ? "Printer" : zx80 ? "ZX80" : "ZX81";
+    if (code == kCodePrinter) {
+        record.kind = Kind::Printout;
+        record.lines = 1;
+    } else if (code == kCodeZx81Save || code == kCodeZx80Save) {
+        record.kind = Kind::Save;
+    } else {
+        record.kind = observed.listing ? Kind::Listing : Kind::Load;
+    }
+    record.file = observed.file;
+    record.bytes = observed.bytes;
+    record.outcome = DecideOutcome(record.kind, observed);
+    record.message = observed.portLost ? "the adapter was pulled out" : observed.failure;
+    runEnded(record);
 }
 
 void Link::endRun() {

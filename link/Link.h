@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/LinkTypes.h"
+#include "link/TransferHistory.h"
 #include "platform/SerialPort.h"
 #include "platform/System.h"
 
@@ -85,9 +86,14 @@ public:
     std::function<void(const std::string&)> transferDirectoryMoved;
     LinkState state;
     TransferDisplay display;
+    // What the running request was seen to do; handlers note the file they stored or sent.
+    RunObservations observed;
+    // Called when a request's run has ended, with what it did.
+    std::function<void(const TransferRecord&)> runEnded;
 
 private:
     void resetRequestState();
+    void recordRun(std::uint8_t code);
     void endRun();
 
     DisplaySink& sink_;
