@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "platform/FileIo.h"
@@ -172,21 +171,17 @@ bool KeepableDirectory(const std::string& directory) {
     return directory.find_first_of("\r\n") == std::string::npos && IsUtf8(directory);
 }
 
-Settings LoadSettings(const std::filesystem::path& file, const std::string& programDirectory) {
+Settings LoadSettings(FileSystem& files, const std::filesystem::path& file,
+                      const std::string& programDirectory) {
     // A device or a huge file in its place would hang or exhaust the start.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec) ||
-        std::filesystem::file_size(file, ec) > kMaxSettingsBytes || ec) {
-        return ParseSettings({}, programDirectory);
-    }
-    const auto bytes = ReadWholeFile(file);
+    const auto bytes = files.read(file, kMaxSettingsBytes, nullptr);
     if (!bytes) return ParseSettings({}, programDirectory);
     return ParseSettings(std::string(bytes->begin(), bytes->end()), programDirectory);
 }
 
-void SaveSettings(const std::filesystem::path& file, const Settings& settings) {
+void SaveSettings(FileSystem& files, const std::filesystem::path& file, const Settings& settings) {
     const std::string text = FormatSettings(settings);
-    ReplaceFile(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    ReplaceFile(files, file, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 }  // namespace brindle

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/FileIo.h"
+
 namespace brindle {
 
 // The program's choices between runs, as kept in the seven-line settings file.
@@ -43,10 +45,11 @@ constexpr std::uintmax_t kMaxSettingsBytes = 64 * 1024;
 
 // Reads the settings file; all defaults when it is missing, unreadable, not a regular file or
 // larger than any settings file.
-Settings LoadSettings(const std::filesystem::path& file, const std::string& programDirectory);
+Settings LoadSettings(FileSystem& files, const std::filesystem::path& file,
+                      const std::string& programDirectory);
 
 // Writes the settings file beside the old one and puts it in place; failures are ignored, since
 // nothing may stop the program from ending.
-void SaveSettings(const std::filesystem::path& file, const Settings& settings);
+void SaveSettings(FileSystem& files, const std::filesystem::path& file, const Settings& settings);
 
 }  // namespace brindle

@@ -84,7 +84,8 @@ void PortComboBox::showPopup() {
 }
 
 frmMain::frmMain(AppPlatform platform)
-    : link({platform.port, platform.clock, platform.pump, platform.messages, platform.dialogs},
+    : link({platform.port, platform.clock, platform.pump, platform.messages, platform.dialogs,
+            platform.files},
            options, *this),
       ports(platform.port, platform.messages),
       handlers(link,
@@ -216,8 +217,8 @@ std::filesystem::path frmMain::SettingsPath() const {
 
 void frmMain::Load() {
     link.state.PrintingFlag = false;
-    const Settings saved =
-        LoadSettings(SettingsPath(), NormaliseDirectory(platform_.programDirectory.string()));
+    const Settings saved = LoadSettings(platform_.files, SettingsPath(),
+                                        NormaliseDirectory(platform_.programDirectory.string()));
     options.TransferDirectory = saved.TransferDirectory;
     options.PcFilePathMode = saved.PcFilePathMode;
 
@@ -267,7 +268,7 @@ Settings frmMain::CurrentSettings() const {
 }
 
 void frmMain::ExitProgram() {
-    SaveSettings(SettingsPath(), CurrentSettings());
+    SaveSettings(platform_.files, SettingsPath(), CurrentSettings());
     platform_.endProgram();
 }
 

@@ -225,17 +225,20 @@ std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::
     return names;
 }
 
-ListingFile::ListingFile(const std::filesystem::path& directory, const std::string& format)
-    : reservation_(directory / PathFromUtf8(kListingFileName + ("." + format))) {}
+ListingFile::ListingFile(FileSystem& files, const std::filesystem::path& directory,
+                         const std::string& format)
+    : files_(files),
+      reservation_(files, directory / PathFromUtf8(kListingFileName + ("." + format))) {}
 
 bool ListingFile::Write(const std::vector<std::uint8_t>& bytes, FileError* error) {
     // Opening takes a hidden name that no file has and registers it for removal at a quick exit;
     // the listing then takes that name whole.
-    return reservation_.open(error) && ReplaceFile(reservation_.stagingPath(), bytes, error);
+    return reservation_.open(error) &&
+           ReplaceFile(files_, reservation_.stagingPath(), bytes, error);
 }
 
 std::unique_ptr<ListingFile> BuildDirectoryListing(
-    const std::string& directory, const TransferOptions& options,
+    FileSystem& files, const std::string& directory, const TransferOptions& options,
     const std::vector<std::filesystem::path>& routineSearchDirs, MessageBoxes& messages) {
     const auto fail = [&messages](const std::string& text) -> std::unique_ptr<ListingFile> {
         messages.show({text, kProgramTitle, MessageIcon::None, {}});
@@ -254,7 +257,8 @@ std::unique_ptr<ListingFile> BuildDirectoryListing(
             if (ec) return fail(Utf8FromPath(file) + ": " + ec.message());
             continue;
         }
-        routine = ReadWholeFile(file, &error);
+        // A routine is never longer than the ZX81 can address.
+        routine = files.read(file, 0xFFFF, &error);
         if (!routine) return fail(error.description);
         // With no routine bytes the ZX81 would run into the BASIC lines as code and crash.
         if (routine->empty()) return fail(Utf8FromPath(file) + ": the file is empty");
@@ -265,7 +269,7 @@ std::unique_ptr<ListingFile> BuildDirectoryListing(
         MakeListingProgram(directory, *names, routine, options.Zx81Format);
     if (!listing.error.empty()) return fail(listing.error);
 
-    auto file = std::make_unique<ListingFile>(PathFromUtf8(directory), options.Zx81Format);
+    auto file = std::make_unique<ListingFile>(files, PathFromUtf8(directory), options.Zx81Format);
     if (!file->Write(listing.bytes, &error)) return fail(error.description);
     return file;
 }

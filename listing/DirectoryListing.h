@@ -50,11 +50,13 @@ std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::
 // the program ends at once while it is sent.
 class ListingFile {
 public:
-    ListingFile(const std::filesystem::path& directory, const std::string& format);
+    ListingFile(FileSystem& files, const std::filesystem::path& directory,
+                const std::string& format);
     bool Write(const std::vector<std::uint8_t>& bytes, FileError* error);
     const std::filesystem::path& path() const { return reservation_.stagingPath(); }
 
 private:
+    FileSystem& files_;
     StagedFile reservation_;  // never committed: its staging file is the listing
 };
 
@@ -63,7 +65,7 @@ private:
 // from the first of routineSearchDirs that holds kListingRoutineFileName. On failure the user is
 // shown why, no listing file is left behind, and the result is nothing.
 std::unique_ptr<ListingFile> BuildDirectoryListing(
-    const std::string& directory, const TransferOptions& options,
+    FileSystem& files, const std::string& directory, const TransferOptions& options,
     const std::vector<std::filesystem::path>& routineSearchDirs, MessageBoxes& messages);
 
 }  // namespace brindle

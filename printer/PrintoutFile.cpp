@@ -45,11 +45,12 @@ bool AddToBitmap(Link& link, PrinterLine line, const std::function<void()>& load
         return false;
     };
 
+    FileSystem& files = link.services.files;
     std::vector<std::uint8_t> old;
     std::error_code ec;
     if (fs::exists(path, ec)) {
         FileError error;
-        auto read = ReadWholeFile(path, &error);
+        auto read = files.read(path, kMaxPrintoutBytes, &error);
         if (!read) return fail(error);
         old = std::move(*read);
     }
@@ -68,21 +69,20 @@ bool AddToBitmap(Link& link, PrinterLine line, const std::function<void()>& load
         bytes.insert(bytes.end(), old.begin() + kPrintoutHeaderBytes, old.end());
 
     FileError error;
-    if (!ReplaceFile(path, bytes, &error)) return fail(error);
+    if (!ReplaceFile(files, path, bytes, &error)) return fail(error);
     loadPrintout();
     return true;
 }
 
-bool SavePrintoutCopy(const std::string& transferDirectory, const fs::path& target) {
-    const auto bytes = ReadWholeFile(PrintoutPath(transferDirectory));
-    return bytes && !WriteRefusal(target) && ReplaceFile(target, *bytes);
+bool SavePrintoutCopy(FileSystem& files, const std::string& transferDirectory,
+                      const fs::path& target) {
+    const auto bytes = files.read(PrintoutPath(transferDirectory), kMaxPrintoutBytes, nullptr);
+    return bytes && !WriteRefusal(target) && ReplaceFile(files, target, *bytes);
 }
 
-void ClearPrintout(const std::string& transferDirectory) {
+void ClearPrintout(FileSystem& files, const std::string& transferDirectory) {
     const fs::path path = PrintoutPath(transferDirectory);
-    if (WriteRefusal(path)) return;
-    std::error_code ec;
-    fs::remove(path, ec);
+    if (!WriteRefusal(path)) files.remove(path);
 }
 
 }  // namespace brindle

@@ -91,8 +91,8 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
             listingAsked = true;
             file.baseName = kListingFileName;
             file.extension = "." + options.Zx81Format;
-            listing = BuildDirectoryListing(state.FilePath, options, link.routineDirectories,
-                                            link.services.messages);
+            listing = BuildDirectoryListing(link.services.files, state.FilePath, options,
+                                            link.routineDirectories, link.services.messages);
             if (listing) found = FoundProgramFile{listing->path(), file.extension};
         }
         if (file.extension.empty()) file.extension = "." + options.Zx81Format;
@@ -126,7 +126,8 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
 // Reads and checks the program file, shows its details, and sends the name bytes followed by
 // the program image. A file that cannot be used is reported before anything is sent.
 void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFile& file) {
-    const ProgramFileContent content = ReadProgramFile(file.path, file.extension);
+    const ProgramFileContent content =
+        ReadProgramFile(link.services.files, file.path, file.extension);
     if (content.error != ProgramFileError::None) {
         ReportInvalidFile(link);
         return;

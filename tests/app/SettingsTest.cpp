@@ -9,6 +9,7 @@ namespace brindle {
 namespace {
 
 const std::string kProgramDir = "/opt/brindle/";
+DiskFiles files;
 
 Settings Parse(const std::string& text) {
     return ParseSettings(text, kProgramDir);
@@ -22,12 +23,13 @@ TEST(SettingsTest, WrittenFileReadsBackToTheSameValues) {
 
     rig::TempDir dir;
     const auto file = dir.path() / kSettingsFileName;
-    SaveSettings(file, s);
-    EXPECT_EQ(LoadSettings(file, kProgramDir), s);
+    SaveSettings(files, file, s);
+    EXPECT_EQ(LoadSettings(files, file, kProgramDir), s);
     EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path(), file);  // nothing aside
     // An unwritable place is silently ignored, and a missing file gives the defaults.
-    SaveSettings(dir.path() / "missing" / kSettingsFileName, s);
-    EXPECT_EQ(LoadSettings(dir.path() / "missing" / kSettingsFileName, kProgramDir), Parse(""));
+    SaveSettings(files, dir.path() / "missing" / kSettingsFileName, s);
+    EXPECT_EQ(LoadSettings(files, dir.path() / "missing" / kSettingsFileName, kProgramDir),
+              Parse(""));
 }
 
 TEST(SettingsTest, MissingLinesKeepDefaultsAndLinesEndAtCrOrCrLf) {
@@ -68,15 +70,15 @@ TEST(SettingsTest, BadFilesAndLinesGiveDefaults) {
     const auto file = dir.path() / kSettingsFileName;
     const Settings defaults = Parse("");
     std::filesystem::create_symlink("/dev/zero", file);
-    EXPECT_EQ(LoadSettings(file, kProgramDir), defaults);
+    EXPECT_EQ(LoadSettings(files, file, kProgramDir), defaults);
     std::filesystem::remove(file);
     std::filesystem::create_directory(file);
-    EXPECT_EQ(LoadSettings(file, kProgramDir), defaults);
+    EXPECT_EQ(LoadSettings(files, file, kProgramDir), defaults);
     std::filesystem::remove(file);
     const std::string valid = "/zx/\r\n 1 \r\n";
     for (const std::size_t size : {kMaxSettingsBytes, kMaxSettingsBytes + 1}) {
         std::ofstream(file, std::ios::binary) << valid + std::string(size - valid.size(), ' ');
-        EXPECT_EQ(LoadSettings(file, kProgramDir).PcFilePathMode, size == kMaxSettingsBytes)
+        EXPECT_EQ(LoadSettings(files, file, kProgramDir).PcFilePathMode, size == kMaxSettingsBytes)
             << size;
     }
     EXPECT_FALSE(KeepableDirectory("/zx/line\nbreak/"));

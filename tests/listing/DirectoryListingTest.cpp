@@ -140,7 +140,7 @@ TEST(DirectoryListingScan, ProgramFilesOnlySortedIgnoringCase) {
 struct DirectoryListingBuild : ::testing::Test {
     std::unique_ptr<ListingFile> Build(const std::string& directory,
                                        std::vector<fs::path> routineDirs = {}) {
-        return BuildDirectoryListing(directory, options, routineDirs, messages);
+        return BuildDirectoryListing(files, directory, options, routineDirs, messages);
     }
     // The build failed with this message (any, when empty) and left no file behind.
     void ExpectFailure(const std::unique_ptr<ListingFile>& built, const fs::path& directory,
@@ -158,6 +158,8 @@ struct DirectoryListingBuild : ::testing::Test {
     TempDir dir;
     TransferOptions options;
     FakeMessages messages;
+    DiskFiles disk;
+    FaultyFiles files{disk};
     std::vector<std::string> before;
 };
 
@@ -220,9 +222,8 @@ TEST_F(DirectoryListingBuild, FailuresAreReportedAndLeaveNoFile) {
                   (emptyRoutine.path() / "Brindle.bin").string() + ": the file is empty");
 
     // A write that fails part way.
-    std::unique_ptr<ListingFile> built;
-    WithFileSizeLimit(100, [&] { built = Build(dir.text()); });
-    ExpectFailure(built, dir.path());
+    files.diskFullAt = 100;
+    ExpectFailure(Build(dir.text()), dir.path());
 }
 
 }  // namespace

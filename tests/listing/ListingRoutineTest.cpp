@@ -207,8 +207,10 @@ TEST(ListingRoutine, ListingOfADirectoryShowsItsNames) {
     TransferOptions options;
     options.Zx81Format = "P";
     rig::FakeMessages messages;
+    DiskFiles files;
     const auto built = BuildDirectoryListing(
-        dir.text(), options, {std::filesystem::path(BRINDLE_ROUTINE_PATH).parent_path()}, messages);
+        files, dir.text(), options, {std::filesystem::path(BRINDLE_ROUTINE_PATH).parent_path()},
+        messages);
     ASSERT_TRUE(built);
     std::ifstream in(built->path(), std::ios::binary);
     Z80Harness zx81(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));

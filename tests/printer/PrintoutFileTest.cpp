@@ -101,6 +101,8 @@ TEST_F(AddToBitmapTest, AFailureKeepsThePreviousPrintoutAndSaysWhy) {
              WriteFile(printout(), tall);
          },
          path + ": the printout is too long to take another line"},
+        {"larger than any printout", [&] { fs::resize_file(printout(), kMaxPrintoutBytes + 1); },
+         path + ": File too large"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -119,10 +121,11 @@ TEST_F(AddToBitmapTest, AFailureKeepsThePreviousPrintoutAndSaysWhy) {
     // A write that fails part way, as on a full disk: the old printout stays whole.
     rig.messages.shown.clear();
     WriteFile(printout(), before);
-    WithFileSizeLimit(before.size(), [&] { EXPECT_FALSE(Add(Columns({{0, 0xFF}}))); });
-    EXPECT_EQ(
-        rig.messages.shown,
-        std::vector<Message>({{path + ": File too large", "Brindle", MessageIcon::None, {}}}));
+    rig.files.diskFullAt = before.size();
+    EXPECT_FALSE(Add(Columns({{0, 0xFF}})));
+    EXPECT_EQ(rig.messages.shown,
+              std::vector<Message>(
+                  {{path + ": No space left on device", "Brindle", MessageIcon::None, {}}}));
     EXPECT_EQ(FileBytes(printout()), before);
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"PrintOut.bmp"});
 }
