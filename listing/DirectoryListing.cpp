@@ -23,8 +23,6 @@ constexpr std::size_t kDisplayFileLength = 25;  // collapsed: one NEWLINE per sc
 // The program's bytes besides the routine, the path and the entries: 24 for the six line heads,
 // 4 + 2 + 11 + 2 + 2 + 7 for the tokens of lines 1 to 40.
 constexpr std::size_t kFixedProgramLength = 52;
-// STKBOT and STKEND, VARS + 6, are the largest 16-bit values the image holds.
-constexpr std::size_t kLargestFieldPastVars = 6;
 
 // ZX81 tokens and codes.
 constexpr std::uint8_t kNewline = 0x76;
@@ -76,6 +74,15 @@ struct Addresses {
     std::size_t vars;
     std::size_t line5;
 };
+
+// The last entry of a listing that leaves names out: "+", their number with a comma between
+// thousands, and " MORE".
+std::vector<std::uint8_t> MoreEntry(std::size_t leftOut) {
+    std::string number = std::to_string(leftOut);
+    for (auto at = static_cast<std::ptrdiff_t>(number.size()) - 3; at > 0; at -= 3)
+        number.insert(static_cast<std::size_t>(at), ",");
+    return MakeListingEntry("+" + number + " MORE");
+}
 
 void PutSystemVariables(std::vector<std::uint8_t>& out, const Addresses& a) {
     [[maybe_unused]] const std::size_t start = out.size();
@@ -140,27 +147,41 @@ ListingResult MakeListingProgram(const std::string& directoryText,
     }
     path.pop_back();
 
-    std::vector<std::uint8_t> entries;
-    for (const std::string& name : names) {
-        const std::vector<std::uint8_t> entry = MakeListingEntry(name);
-        entries.insert(entries.end(), entry.begin(), entry.end());
-    }
-
     static const std::vector<std::uint8_t> kReturnOnly{kZ80Return};
     const std::vector<std::uint8_t>& code = routine ? *routine : kReturnOnly;
+    const std::size_t fixedLength = code.size() + path.size() + kFixedProgramLength;
 
-    const std::size_t programLength =
-        code.size() + path.size() + entries.size() + kFixedProgramLength;
+    std::vector<std::uint8_t> entries;
+    std::vector<std::size_t> entryEnds;
+    for (const std::string& name : names) {
+        const std::vector<std::uint8_t> entry = MakeListingEntry(name);
+        if (entry.empty()) continue;
+        entries.insert(entries.end(), entry.begin(), entry.end());
+        entryEnds.push_back(entries.size());
+    }
+    // The names that fit, with room kept for the longest count of the rest.
+    const std::size_t room =
+        kMaxListingProgramLength - std::min(kMaxListingProgramLength, fixedLength);
+    if (entries.size() > room) {
+        const std::size_t roomForNames = room - std::min(room, MoreEntry(entryEnds.size()).size());
+        const auto listed = static_cast<std::size_t>(
+            std::upper_bound(entryEnds.begin(), entryEnds.end(), roomForNames) - entryEnds.begin());
+        entries.resize(listed == 0 ? 0 : entryEnds[listed - 1]);
+        const std::vector<std::uint8_t> more = MoreEntry(entryEnds.size() - listed);
+        entries.insert(entries.end(), more.begin(), more.end());
+    }
+
+    const std::size_t programLength = fixedLength + entries.size();
+    if (programLength > kMaxListingProgramLength) {
+        return {{},
+                "The directory \"" + directoryText +
+                    "\" cannot be listed: the listing program of " + std::to_string(programLength) +
+                    " bytes would not fit the memory of a 16K ZX81."};
+    }
     Addresses addresses;
     addresses.dFile = kProgramStart + programLength;
     addresses.vars = addresses.dFile + kDisplayFileLength;
     addresses.line5 = kProgramStart + code.size() + 8;
-    if (addresses.vars + kLargestFieldPastVars > 0xFFFF) {
-        return {{},
-                "The directory \"" + directoryText +
-                    "\" cannot be listed: the listing program of " + std::to_string(programLength) +
-                    " bytes would run past the ZX81's last address, 65535."};
-    }
 
     // A ".P81" file starts with the program's name, ended by its byte with bit 7 set.
     std::vector<std::uint8_t> out;
@@ -257,8 +278,8 @@ std::unique_ptr<ListingFile> BuildDirectoryListing(
             if (ec) return fail(Utf8FromPath(file) + ": " + ec.message());
             continue;
         }
-        // A routine is never longer than the ZX81 can address.
-        routine = files.read(file, 0xFFFF, &error);
+        // A routine is never longer than the whole program that carries it.
+        routine = files.read(file, kMaxListingProgramLength, &error);
         if (!routine) return fail(error.description);
         // With no routine bytes the ZX81 would run into the BASIC lines as code and crash.
         if (routine->empty()) return fail(Utf8FromPath(file) + ": the file is empty");
