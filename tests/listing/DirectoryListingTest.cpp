@@ -97,16 +97,17 @@ TEST(DirectoryListingProgram, ProgramFitsA16KZx81) {
               "The directory \"/\" cannot be listed: the listing program of 15210 bytes would not "
               "fit the memory of a 16K ZX81.");
 
-    // 2,000 entries of 11 bytes: 54 bytes besides them leave room for 1376 and then the entry
-    // "+624 MORE" (10 bytes), 15200 in all; a further name would pass 15209.
+    // 3,000 entries of 11 bytes: 54 bytes besides them leave room for 1376 and then the entry
+    // "+1,624 MORE" (12 bytes), 15202 in all; a further name would pass 15209.
     std::vector<std::string> names;
-    for (int i = 0; i < 2000; ++i) names.push_back("GAME" + std::to_string(1000 + i) + ".P");
+    for (int i = 0; i < 3000; ++i) names.push_back("GAME" + std::to_string(1000 + i) + ".P");
     const Bytes image = MakeListingProgram("/", names, std::nullopt, "P").bytes;
-    ASSERT_EQ(image.size(), 142u + 15200u);
+    ASSERT_EQ(image.size(), 142u + 15202u);
     // Line 30 ends with the last name listed and the count of the rest, before line 40 (11
     // bytes), the display file (25) and the variables (1).
-    const Bytes tail = Concat(Concat(MakeListingEntry("GAME2375.P"), MakeListingEntry("+624 MORE")),
-                              Hex("76" + kLine40AndTail));
+    const Bytes tail =
+        Concat(Concat(MakeListingEntry("GAME2375.P"), MakeListingEntry("+1,624 MORE")),
+               Hex("76" + kLine40AndTail));
     EXPECT_EQ(Bytes(image.end() - static_cast<std::ptrdiff_t>(tail.size()), image.end()), tail);
 }
 
