@@ -27,8 +27,8 @@ RequestTable TransferRequests(Link& link, RequestHooks given) {
         if (hooks->refreshOptions) hooks->refreshOptions();
     };
     const ListingMaker makeListing = [&link, hooks](const std::string& directory) {
-        return BuildDirectoryListing(directory, link.options, hooks->routineDirectories,
-                                     link.services.messages);
+        return BuildDirectoryListing(link.services.files, directory, link.options,
+                                     hooks->routineDirectories, link.services.messages);
     };
     RequestTable table;
     table[kCodeZx81Save] = {2, "Receiving...", kZx81Start, [&link, refresh](RequestBuffer& buffer) {

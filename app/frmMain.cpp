@@ -86,7 +86,8 @@ void PortComboBox::showPopup() {
 }
 
 frmMain::frmMain(AppPlatform platform)
-    : link({platform.port, platform.clock, platform.pump, platform.messages, platform.dialogs},
+    : link({platform.port, platform.clock, platform.pump, platform.messages, platform.dialogs,
+            platform.files},
            options, *this),
       ports(platform.port, platform.messages),
       platform_(std::move(platform)) {
@@ -227,8 +228,8 @@ std::filesystem::path frmMain::SettingsPath() const {
 
 void frmMain::Load() {
     link.state.PrintingFlag = false;
-    const Settings saved =
-        LoadSettings(SettingsPath(), NormaliseDirectory(platform_.programDirectory.string()));
+    const Settings saved = LoadSettings(platform_.files, SettingsPath(),
+                                        NormaliseDirectory(platform_.programDirectory.string()));
     options.TransferDirectory = saved.TransferDirectory;
     options.PcFilePathMode = saved.PcFilePathMode;
 
@@ -283,7 +284,7 @@ Settings frmMain::CurrentSettings() const {
 }
 
 void frmMain::ExitProgram() {
-    SaveSettings(SettingsPath(), CurrentSettings());
+    SaveSettings(platform_.files, SettingsPath(), CurrentSettings());
     platform_.endProgram();
 }
 

@@ -35,6 +35,7 @@ struct AppPlatform {
     EventPump& pump;
     MessageBoxes& messages;
     FileDialogs& dialogs;
+    FileSystem& files;
     // Where the settings file is kept, and the default transfer directory.
     std::filesystem::path programDirectory;
     // Looks for serial devices again before the port list is rebuilt.

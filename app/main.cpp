@@ -34,8 +34,9 @@ int main(int argc, char** argv) {
     brindle::QtEventPump pump;
     brindle::QtMessageBoxes messages;
     brindle::QtFileDialogs dialogs;
+    brindle::DiskFiles files;
 
-    brindle::frmMain window({port, clock, pump, messages, dialogs, programDir,
+    brindle::frmMain window({port, clock, pump, messages, dialogs, files, programDir,
                              [&] { port.setPortMap(brindle::DiscoverPorts(programDir)); },
                              [&] {
                                  // Whatever runs is abandoned: the settings are saved already.

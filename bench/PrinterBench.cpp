@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "platform/FileIo.h"
 #include "printer/PrintoutFile.h"
 #include "printer/frmPrintout.h"
 #include "tests/rig/Rig.h"
@@ -21,7 +20,7 @@ void BM_PrinterLineOnLongPrintout(benchmark::State& state) {
     std::vector<std::uint8_t> file(header.begin(), header.end());
     for (std::size_t i = 0; i < kLines * kBandBytes; ++i)
         file.push_back(static_cast<std::uint8_t>(i * 37));
-    ReplaceFile(PrintoutPath(dir.text()), file);
+    rig::WriteFile(PrintoutPath(dir.text()), file);
 
     frmPrintout window(rig.link);
     window.show();

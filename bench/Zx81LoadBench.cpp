@@ -56,8 +56,9 @@ void BM_DirectoryListing1000(benchmark::State& state) {
     TransferOptions options;
     options.TransferDirectory = dir.text();
     rig::FakeMessages messages;
+    DiskFiles files;
     for (auto _ : state) {
-        if (!BuildDirectoryListing(dir.text(), options, {}, messages)) {
+        if (!BuildDirectoryListing(files, dir.text(), options, {}, messages)) {
             state.SkipWithError("the listing was not built");
             break;
         }

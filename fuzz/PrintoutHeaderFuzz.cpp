@@ -1,5 +1,6 @@
 // Arbitrary old printout files: the picture reader keeps within the file, adding a line never
-// loses the old rows, and a well-formed printout stays one, a band taller.
+// loses an old row that the file holds whole, and what it writes is always a well-formed
+// printout.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -55,15 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (now != old) Fail("a line that was not added changed the printout");
         return 0;
     }
-    const std::size_t oldRows =
-        old.size() > kPrintoutHeaderBytes ? old.size() - kPrintoutHeaderBytes : 0;
-    if (now.size() != kPrintoutHeaderBytes + kBandBytes + oldRows ||
-        !std::equal(old.end() - static_cast<std::ptrdiff_t>(oldRows), old.end(),
-                    now.end() - static_cast<std::ptrdiff_t>(oldRows)))
+    const std::size_t kept = PrintoutRowsKept(old) * kPrintoutRowBytes;
+    if (now.size() != kPrintoutHeaderBytes + kBandBytes + kept ||
+        (kept > 0 &&
+         !std::equal(old.begin() + kPrintoutHeaderBytes,
+                     old.begin() + static_cast<std::ptrdiff_t>(kPrintoutHeaderBytes + kept),
+                     now.end() - static_cast<std::ptrdiff_t>(kept))))
         Fail("adding a line lost old rows");
-    if (rig::WellFormedPrintout(old) &&
-        (!rig::WellFormedPrintout(now) ||
-         PictureHeight(now) != static_cast<int>(PrintoutHeight(old) + kBandRows)))
-        Fail("a well-formed printout is not one a line later");
+    if (!rig::WellFormedPrintout(now) ||
+        PictureHeight(now) != static_cast<int>(PrintoutRowsKept(old) + kBandRows))
+        Fail("a printout written is not a well-formed one");
+    if (rig::WellFormedPrintout(old) && PrintoutRowsKept(old) != PrintoutHeight(old))
+        Fail("a well-formed printout lost rows");
     return 0;
 }

@@ -16,7 +16,12 @@ constexpr int kQuietCycles = 50;
 Link::Link(LinkServices given, TransferOptions& options, DisplaySink& sink)
     : presentingMessages_(*this, given.messages),
       presentingDialogs_(*this, given.dialogs),
-      services{given.port, given.clock, given.pump, presentingMessages_, presentingDialogs_},
+      services{.port = given.port,
+               .clock = given.clock,
+               .pump = given.pump,
+               .messages = presentingMessages_,
+               .dialogs = presentingDialogs_,
+               .files = given.files},
       options(options),
       sink_(sink) {}
 

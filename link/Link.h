@@ -5,6 +5,7 @@
 
 #include "link/LinkTypes.h"
 #include "link/TransferHistory.h"
+#include "platform/FileIo.h"
 #include "platform/SerialPort.h"
 #include "platform/System.h"
 
@@ -17,6 +18,7 @@ struct LinkServices {
     EventPump& pump;
     MessageBoxes& messages;
     FileDialogs& dialogs;
+    FileSystem& files;
 };
 
 // The link dispatcher: takes every event of the serial port, reads the request, hands it to

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "platform/FileIo.h"
@@ -33,6 +32,31 @@ std::vector<std::string> splitLines(const std::string& text) {
     }
     if (open) lines.push_back(line);
     return lines;
+}
+
+// Whether text is well-formed UTF-8: no stray continuation byte, no sequence cut short, no
+// overlong form, surrogate or code point past U+10FFFF.
+bool IsUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t n = lead < 0x80   ? 1
+                              : lead < 0xC2 ? 0
+                              : lead < 0xE0 ? 2
+                              : lead < 0xF0 ? 3
+                              : lead < 0xF5 ? 4
+                                            : 0;
+        if (n == 0 || i + n > text.size()) return false;
+        char32_t c = n == 1 ? lead : lead & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            c = c << 6 | (next & 0x3F);
+        }
+        const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < least[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        i += n;
+    }
+    return true;
 }
 
 bool isBlank(char c) {
@@ -115,8 +139,9 @@ Settings ParseSettings(const std::string& text, const std::string& programDirect
         const std::string& text = lines[n - 1];
         return text.find('\0') == std::string::npos ? &text : nullptr;
     };
-    // An empty first line names no directory at all; the program's own one serves instead.
-    if (line(1) && !line(1)->empty()) s.TransferDirectory = *line(1);
+    // An empty first line names no directory at all, and one that is not UTF-8 none that the
+    // program can use; the program's own one serves instead.
+    if (line(1) && !line(1)->empty() && IsUtf8(*line(1))) s.TransferDirectory = *line(1);
     // The mode is a check box: any number but 0 turns it on.
     if (line(2)) s.PcFilePathMode = LeadingNumber(*line(2)) != 0 ? 1 : 0;
     if (line(3)) s.OptionsVisible = ReadBoolean(*line(3));
@@ -146,24 +171,20 @@ std::string FormatSettings(const Settings& s) {
 }
 
 bool KeepableDirectory(const std::string& directory) {
-    return directory.find_first_of("\r\n") == std::string::npos;
+    return directory.find_first_of("\r\n") == std::string::npos && IsUtf8(directory);
 }
 
-Settings LoadSettings(const std::filesystem::path& file, const std::string& programDirectory) {
+Settings LoadSettings(FileSystem& files, const std::filesystem::path& file,
+                      const std::string& programDirectory) {
     // A device or a huge file in its place would hang or exhaust the start.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec) ||
-        std::filesystem::file_size(file, ec) > kMaxSettingsBytes || ec) {
-        return ParseSettings({}, programDirectory);
-    }
-    const auto bytes = ReadWholeFile(file);
+    const auto bytes = files.read(file, kMaxSettingsBytes, nullptr);
     if (!bytes) return ParseSettings({}, programDirectory);
     return ParseSettings(std::string(bytes->begin(), bytes->end()), programDirectory);
 }
 
-void SaveSettings(const std::filesystem::path& file, const Settings& settings) {
+void SaveSettings(FileSystem& files, const std::filesystem::path& file, const Settings& settings) {
     const std::string text = FormatSettings(settings);
-    ReplaceFile(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+    ReplaceFile(files, file, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 }  // namespace brindle

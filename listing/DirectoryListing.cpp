@@ -22,8 +22,6 @@ constexpr std::size_t kDisplayFileLength = 25;  // collapsed: one NEWLINE per sc
 // The program's bytes besides the routine, the path and the entries: 24 for the six line heads,
 // 4 + 2 + 11 + 2 + 2 + 7 for the tokens of lines 1 to 40.
 constexpr std::size_t kFixedProgramLength = 52;
-// STKBOT and STKEND, VARS + 6, are the largest 16-bit values the image holds.
-constexpr std::size_t kLargestFieldPastVars = 6;
 
 // ZX81 tokens and codes.
 constexpr std::uint8_t kNewline = 0x76;
@@ -75,6 +73,15 @@ struct Addresses {
     std::size_t vars;
     std::size_t line5;
 };
+
+// The last entry of a listing that leaves names out: "+", their number with a comma between
+// thousands, and " MORE".
+std::vector<std::uint8_t> MoreEntry(std::size_t leftOut) {
+    std::string number = std::to_string(leftOut);
+    for (auto at = static_cast<std::ptrdiff_t>(number.size()) - 3; at > 0; at -= 3)
+        number.insert(static_cast<std::size_t>(at), ",");
+    return MakeListingEntry("+" + number + " MORE");
+}
 
 void PutSystemVariables(std::vector<std::uint8_t>& out, const Addresses& a) {
     [[maybe_unused]] const std::size_t start = out.size();
@@ -139,27 +146,41 @@ ListingResult MakeListingProgram(const std::string& directoryText,
     }
     path.pop_back();
 
-    std::vector<std::uint8_t> entries;
-    for (const std::string& name : names) {
-        const std::vector<std::uint8_t> entry = MakeListingEntry(name);
-        entries.insert(entries.end(), entry.begin(), entry.end());
-    }
-
     static const std::vector<std::uint8_t> kReturnOnly{kZ80Return};
     const std::vector<std::uint8_t>& code = routine ? *routine : kReturnOnly;
+    const std::size_t fixedLength = code.size() + path.size() + kFixedProgramLength;
 
-    const std::size_t programLength =
-        code.size() + path.size() + entries.size() + kFixedProgramLength;
+    std::vector<std::uint8_t> entries;
+    std::vector<std::size_t> entryEnds;
+    for (const std::string& name : names) {
+        const std::vector<std::uint8_t> entry = MakeListingEntry(name);
+        if (entry.empty()) continue;
+        entries.insert(entries.end(), entry.begin(), entry.end());
+        entryEnds.push_back(entries.size());
+    }
+    // The names that fit, with room kept for the longest count of the rest.
+    const std::size_t room =
+        kMaxListingProgramLength - std::min(kMaxListingProgramLength, fixedLength);
+    if (entries.size() > room) {
+        const std::size_t roomForNames = room - std::min(room, MoreEntry(entryEnds.size()).size());
+        const auto listed = static_cast<std::size_t>(
+            std::upper_bound(entryEnds.begin(), entryEnds.end(), roomForNames) - entryEnds.begin());
+        entries.resize(listed == 0 ? 0 : entryEnds[listed - 1]);
+        const std::vector<std::uint8_t> more = MoreEntry(entryEnds.size() - listed);
+        entries.insert(entries.end(), more.begin(), more.end());
+    }
+
+    const std::size_t programLength = fixedLength + entries.size();
+    if (programLength > kMaxListingProgramLength) {
+        return {{},
+                "The directory \"" + directoryText +
+                    "\" cannot be listed: the listing program of " + std::to_string(programLength) +
+                    " bytes would not fit the memory of a 16K ZX81."};
+    }
     Addresses addresses;
     addresses.dFile = kProgramStart + programLength;
     addresses.vars = addresses.dFile + kDisplayFileLength;
     addresses.line5 = kProgramStart + code.size() + 8;
-    if (addresses.vars + kLargestFieldPastVars > 0xFFFF) {
-        return {{},
-                "The directory \"" + directoryText +
-                    "\" cannot be listed: the listing program of " + std::to_string(programLength) +
-                    " bytes would run past the ZX81's last address, 65535."};
-    }
 
     // A ".P81" file starts with the program's name, ended by its byte with bit 7 set.
     std::vector<std::uint8_t> out;
@@ -224,17 +245,20 @@ std::optional<std::vector<std::string>> ScanListingFiles(const std::filesystem::
     return names;
 }
 
-ListingFile::ListingFile(const std::filesystem::path& directory, const std::string& format)
-    : reservation_(directory / PathFromUtf8(kListingFileName + ("." + format))) {}
+ListingFile::ListingFile(FileSystem& files, const std::filesystem::path& directory,
+                         const std::string& format)
+    : files_(files),
+      reservation_(files, directory / PathFromUtf8(kListingFileName + ("." + format))) {}
 
 bool ListingFile::Write(const std::vector<std::uint8_t>& bytes, FileError* error) {
     // Opening takes a hidden name that no file has and registers it for removal at a quick exit;
     // the listing then takes that name whole.
-    return reservation_.open(error) && ReplaceFile(reservation_.stagingPath(), bytes, error);
+    return reservation_.open(error) &&
+           ReplaceFile(files_, reservation_.stagingPath(), bytes, error);
 }
 
 std::unique_ptr<ListingFile> BuildDirectoryListing(
-    const std::string& directory, const TransferOptions& options,
+    FileSystem& files, const std::string& directory, const TransferOptions& options,
     const std::vector<std::filesystem::path>& routineSearchDirs, MessageBoxes& messages) {
     const auto fail = [&messages](const std::string& text) -> std::unique_ptr<ListingFile> {
         messages.show({text, kProgramTitle, MessageIcon::None, {}});
@@ -253,7 +277,8 @@ std::unique_ptr<ListingFile> BuildDirectoryListing(
             if (ec) return fail(Utf8FromPath(file) + ": " + ec.message());
             continue;
         }
-        routine = ReadWholeFile(file, &error);
+        // A routine is never longer than the whole program that carries it.
+        routine = files.read(file, kMaxListingProgramLength, &error);
         if (!routine) return fail(error.description);
         // With no routine bytes the ZX81 would run into the BASIC lines as code and crash.
         if (routine->empty()) return fail(Utf8FromPath(file) + ": the file is empty");
@@ -264,7 +289,7 @@ std::unique_ptr<ListingFile> BuildDirectoryListing(
         MakeListingProgram(directory, *names, routine, options.Zx81Format);
     if (!listing.error.empty()) return fail(listing.error);
 
-    auto file = std::make_unique<ListingFile>(PathFromUtf8(directory), options.Zx81Format);
+    auto file = std::make_unique<ListingFile>(files, PathFromUtf8(directory), options.Zx81Format);
     if (!file->Write(listing.bytes, &error)) return fail(error.description);
     return file;
 }

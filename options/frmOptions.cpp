@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -30,12 +31,18 @@ namespace fs = std::filesystem;
 
 constexpr int kKeyPauseMs = 5000;
 
+// A path as the lists show it: bytes that are not UTF-8 are shown as replacement characters.
 QString toQString(const fs::path& path) {
-    return QString::fromStdU16String(path.u16string());
+    return QString::fromUtf8(path.native());
 }
 
-fs::path toPath(const QString& text) {
-    return fs::path(text.toStdU16String());
+// A path as the lists keep it: its own bytes, so that a name that is not UTF-8 still opens.
+QVariant pathData(const fs::path& path) {
+    return QByteArray::fromStdString(path.native());
+}
+
+fs::path toPath(const QVariant& data) {
+    return fs::path(data.toByteArray().toStdString());
 }
 
 }  // namespace
@@ -67,7 +74,7 @@ frmOptions::frmOptions(TransferOptions& options, QWidget* parent)
 
     for (const QFileInfo& drive : QDir::drives()) {
         const QString root = drive.filePath();
-        Drive1->addItem(QDir::toNativeSeparators(root), root);
+        Drive1->addItem(QDir::toNativeSeparators(root), QFile::encodeName(root));
     }
     File1->setSelectionMode(QAbstractItemView::NoSelection);
     File1->setFocusPolicy(Qt::NoFocus);
@@ -175,7 +182,7 @@ void frmOptions::fillDir1(const std::vector<std::string>& subdirectories) {
         auto* item =
             new QListWidgetItem(style()->standardIcon(icon),
                                 QString(depth * 2, QLatin1Char(' ')) + toQString(label), Dir1);
-        item->setData(Qt::UserRole, toQString(path));
+        item->setData(Qt::UserRole, pathData(path));
     };
     const std::vector<fs::path> chain = PathChain(dirPath_);
     int depth = 0;
@@ -203,7 +210,7 @@ void frmOptions::syncDrive() {
     const fs::path root = dirPath_.root_path();
     const QSignalBlocker blocker(Drive1);
     for (int i = 0; i < Drive1->count(); ++i) {
-        if (toPath(Drive1->itemData(i).toString()) == root) {
+        if (toPath(Drive1->itemData(i)) == root) {
             Drive1->setCurrentIndex(i);
             return;
         }
@@ -212,13 +219,13 @@ void frmOptions::syncDrive() {
 
 void frmOptions::Drive1_Change(int index) {
     // A drive that cannot be read leaves both lists, and the drive shown, as they were.
-    if (index < 0 || !setDirPath(toPath(Drive1->itemData(index).toString()))) syncDrive();
+    if (index < 0 || !setDirPath(toPath(Drive1->itemData(index)))) syncDrive();
 }
 
 void frmOptions::Dir1_Click() {
     if (!dirOpenArmed_) return;
     if (const QListWidgetItem* item = Dir1->currentItem())
-        setDirPath(toPath(item->data(Qt::UserRole).toString()));
+        setDirPath(toPath(item->data(Qt::UserRole)));
 }
 
 void frmOptions::OpenHighlighted() {

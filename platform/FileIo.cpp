@@ -1,12 +1,12 @@
 #include "platform/FileIo.h"
 
-#include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <random>
-#include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,8 +18,12 @@ void fail(FileError* error, const std::string& description) {
     if (error != nullptr) error->description = description;
 }
 
-std::string errnoText(const std::filesystem::path& path) {
-    return path.string() + ": " + std::strerror(errno);
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+std::string describe(const std::filesystem::path& path, const std::error_code& ec) {
+    return path.string() + ": " + ec.message();
 }
 
 // A name in the target's directory that no other file uses, hidden and clearly temporary. Only
@@ -51,29 +55,108 @@ void forgetStagingFile(const std::filesystem::path& path) {
     std::erase(files, path);
 }
 
-// Makes a file as fopen(path, "wbx") does, unless a test made the directory read-only.
-std::FILE* CreateFile(const std::filesystem::path& path) {
-    if (InjectedFileFaults().readOnly) {
-        errno = EACCES;
-        return nullptr;
+class DiskFile : public NewFile {
+public:
+    explicit DiskFile(std::FILE* file) : file_(file) {}
+    ~DiskFile() override {
+        if (file_ != nullptr) std::fclose(file_);
     }
-    return std::fopen(path.c_str(), "wbx");
-}
+    std::error_code write(const std::uint8_t* data, std::size_t size) override {
+        assert(file_ != nullptr);
+        return std::fwrite(data, 1, size, file_) == size ? std::error_code{} : lastError();
+    }
+    std::error_code close() override {
+        assert(file_ != nullptr);
+        // On disk before the file takes another's place, so a power cut cannot leave it empty.
+        std::error_code ec;
+        if (std::fflush(file_) != 0 || ::fsync(fileno(file_)) != 0) ec = lastError();
+        if (std::fclose(file_) != 0 && !ec) ec = lastError();
+        file_ = nullptr;
+        return ec;
+    }
+
+private:
+    std::FILE* file_;
+};
+
+// Closes a descriptor on every way out.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
 
 }  // namespace
 
-FileFaults& InjectedFileFaults() {
-    static FileFaults faults;
-    return faults;
+std::optional<std::vector<std::uint8_t>> DiskFiles::read(const std::filesystem::path& path,
+                                                         std::uintmax_t maxBytes,
+                                                         FileError* error) {
+    const auto refuse = [&](std::error_code ec) -> std::optional<std::vector<std::uint8_t>> {
+        fail(error, describe(path, ec));
+        return std::nullopt;
+    };
+    const auto notRegular = [&] {
+        fail(error, path.string() + ": not a regular file");
+        return std::nullopt;
+    };
+    // Looked at before it is opened, so that a device under the name is never opened at all;
+    // opened without waiting and looked at again, so that a FIFO put in its place meanwhile
+    // cannot hold the program up.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return refuse(lastError());
+    if (!S_ISREG(info.st_mode)) return notRegular();
+    const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (file.fd < 0) return refuse(lastError());
+    if (::fstat(file.fd, &info) != 0) return refuse(lastError());
+    if (!S_ISREG(info.st_mode)) return notRegular();
+    const auto tooLarge = std::make_error_code(std::errc::file_too_large);
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return refuse(tooLarge);
+
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    std::uint8_t chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(file.fd, chunk, sizeof chunk);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return refuse(lastError());
+        }
+        // A file that grows while it is read is held to the same limit.
+        if (bytes.size() + static_cast<std::size_t>(n) > maxBytes) return refuse(tooLarge);
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    return bytes;
 }
 
-bool NameAccepted(const std::filesystem::path& target) {
+std::unique_ptr<NewFile> DiskFiles::create(const std::filesystem::path& path, std::error_code& ec) {
+    std::FILE* file = std::fopen(path.c_str(), "wbx");
+    if (file == nullptr) {
+        ec = lastError();
+        return nullptr;
+    }
+    ec.clear();
+    return std::make_unique<DiskFile>(file);
+}
+
+std::error_code DiskFiles::rename(const std::filesystem::path& from,
+                                  const std::filesystem::path& to) {
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    return ec;
+}
+
+void DiskFiles::remove(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+}
+
+bool NameAccepted(FileSystem& files, const std::filesystem::path& target) {
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return true;
-    std::FILE* probe = CreateFile(target);
-    if (probe == nullptr) return false;
-    std::fclose(probe);
-    std::filesystem::remove(target, ec);
+    if (!files.create(target, ec)) return false;
+    files.remove(target);
     return true;
 }
 
@@ -83,119 +166,60 @@ void RemoveAbandonedStagingFiles() {
     openStagingFiles().clear();
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path,
-                                                       FileError* error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        fail(error, path.string() + ": is a directory");
-        return std::nullopt;
-    }
-    if (InjectedFileFaults().beforeRead) InjectedFileFaults().beforeRead(path);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        fail(error, errnoText(path));
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes;
-    // Room for the whole file at once, so a large file is neither copied while it grows nor
-    // held with spare room after.
-    struct stat info {};
-    if (::fstat(fileno(f), &info) == 0 && info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    std::uint8_t chunk[65536];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool bad = std::ferror(f) != 0;
-    std::fclose(f);
-    if (bad) {
-        fail(error, path.string() + ": read error");
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-bool ReplaceFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
-                 FileError* error) {
-    StagedFile staged(path);
+bool ReplaceFile(FileSystem& files, const std::filesystem::path& path,
+                 const std::vector<std::uint8_t>& bytes, FileError* error) {
+    StagedFile staged(files, path);
     return staged.open(error) && staged.write(bytes, error) && staged.Commit(error);
 }
 
-StagedFile::StagedFile(std::filesystem::path target) : target_(std::move(target)) {}
+StagedFile::StagedFile(FileSystem& files, std::filesystem::path target)
+    : files_(files), target_(std::move(target)) {}
 
 StagedFile::~StagedFile() {
     Discard();
 }
 
+// Every failure is named by the file the user knows, not the hidden one beside it.
+bool StagedFile::fail(FileError* error, std::error_code ec) {
+    brindle::fail(error, describe(target_, ec));
+    Discard();
+    return false;
+}
+
 bool StagedFile::open(FileError* error) {
     Discard();
     staging_ = stagingPathFor(target_);
-    file_ = CreateFile(staging_);
-    written_ = 0;
-    if (file_ == nullptr) {
-        // Named by the file the user knows, not the hidden one beside it.
-        fail(error, errnoText(target_));
+    std::error_code ec;
+    file_ = files_.create(staging_, ec);
+    if (!file_) {
         staging_.clear();
-        return false;
+        return fail(error, ec);
     }
     openStagingFiles().push_back(staging_);
     return true;
 }
 
 bool StagedFile::write(const std::uint8_t* data, std::size_t size, FileError* error) {
-    if (file_ == nullptr) {
-        fail(error, target_.string() + ": not open");
-        return false;
-    }
-    // A full disk takes what fits and refuses the rest.
-    const std::optional<std::uintmax_t>& full = InjectedFileFaults().diskFullAt;
-    const std::size_t fits = full && written_ + size > *full
-                                 ? static_cast<std::size_t>(*full - std::min(*full, written_))
-                                 : size;
-    const std::size_t taken = fits > 0 ? std::fwrite(data, 1, fits, file_) : 0;
-    written_ += taken;
-    if (taken != size) {
-        if (fits != size) errno = ENOSPC;
-        fail(error, errnoText(target_));
-        return false;
-    }
-    return true;
+    assert(file_ != nullptr);
+    const std::error_code ec = file_->write(data, size);
+    if (ec) brindle::fail(error, describe(target_, ec));
+    return !ec;
 }
 
 bool StagedFile::Commit(FileError* error) {
-    if (file_ == nullptr) {
-        fail(error, target_.string() + ": not open");
-        return false;
-    }
-    // On disk before it takes the old file's place, so a power cut cannot leave an empty file.
-    const bool flushed = std::fflush(file_) == 0 && ::fsync(fileno(file_)) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!flushed || !closed) {
-        fail(error, errnoText(target_));
-        Discard();
-        return false;
-    }
-    std::error_code ec;
-    std::filesystem::rename(staging_, target_, ec);
-    if (ec) {
-        fail(error, target_.string() + ": " + ec.message());
-        Discard();
-        return false;
-    }
+    assert(file_ != nullptr);
+    const std::unique_ptr<NewFile> file = std::move(file_);
+    if (const std::error_code ec = file->close()) return fail(error, ec);
+    if (const std::error_code ec = files_.rename(staging_, target_)) return fail(error, ec);
     forgetStagingFile(staging_);
     staging_.clear();
     return true;
 }
 
 void StagedFile::Discard() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    file_.reset();
     if (!staging_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(staging_, ec);
+        files_.remove(staging_);
         forgetStagingFile(staging_);
         staging_.clear();
     }

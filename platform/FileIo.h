@@ -2,9 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace brindle {
@@ -16,18 +17,57 @@ struct FileError {
     std::string description;
 };
 
-// Reads the whole file; nothing and an error description when it cannot be read.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path,
-                                                       FileError* error = nullptr);
+// A file that FileSystem::create made, open for writing. Destroyed while open, it is closed as
+// it stands.
+class NewFile {
+public:
+    virtual ~NewFile() = default;
+    virtual std::error_code write(const std::uint8_t* data, std::size_t size) = 0;
+    // Puts what was written on the disk, then closes the file.
+    virtual std::error_code close() = 0;
+};
+
+// The file operations that the transfers, the printout and the settings go through; the program
+// uses the disk itself, tests a disk that fails when told to.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // The whole of a regular file of at most maxBytes bytes. Anything else (a directory, a FIFO,
+    // a device, a larger file) is refused before it is read, with a description in error.
+    virtual std::optional<std::vector<std::uint8_t>> read(const std::filesystem::path& path,
+                                                          std::uintmax_t maxBytes,
+                                                          FileError* error) = 0;
+    // Makes a file under a name that no file has yet; nothing, and why in ec, when it cannot.
+    virtual std::unique_ptr<NewFile> create(const std::filesystem::path& path,
+                                            std::error_code& ec) = 0;
+    // Gives a file another name, replacing any file that has it.
+    virtual std::error_code rename(const std::filesystem::path& from,
+                                   const std::filesystem::path& to) = 0;
+    // Removes a file, when there is one.
+    virtual void remove(const std::filesystem::path& path) = 0;
+};
+
+// The local disk.
+class DiskFiles : public FileSystem {
+public:
+    std::optional<std::vector<std::uint8_t>> read(const std::filesystem::path& path,
+                                                  std::uintmax_t maxBytes,
+                                                  FileError* error) override;
+    std::unique_ptr<NewFile> create(const std::filesystem::path& path,
+                                    std::error_code& ec) override;
+    std::error_code rename(const std::filesystem::path& from,
+                           const std::filesystem::path& to) override;
+    void remove(const std::filesystem::path& path) override;
+};
 
 // Writes the whole file beside the target and then puts it in place of the target, so a failure
 // part way leaves any previous file as it was and no partial file behind.
-bool ReplaceFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
-                 FileError* error = nullptr);
+bool ReplaceFile(FileSystem& files, const std::filesystem::path& path,
+                 const std::vector<std::uint8_t>& bytes, FileError* error = nullptr);
 
 // Whether the file system takes this name for a file: one has it already, or one can be made
 // under it (tried, and removed again).
-bool NameAccepted(const std::filesystem::path& target);
+bool NameAccepted(FileSystem& files, const std::filesystem::path& target);
 
 // Removes the staging files of transfers still under way; for a program that ends at once.
 void RemoveAbandonedStagingFiles();
@@ -36,7 +76,7 @@ void RemoveAbandonedStagingFiles();
 // while it is open the target keeps its previous content.
 class StagedFile {
 public:
-    explicit StagedFile(std::filesystem::path target);
+    StagedFile(FileSystem& files, std::filesystem::path target);
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
@@ -54,22 +94,12 @@ public:
     const std::filesystem::path& stagingPath() const { return staging_; }
 
 private:
+    bool fail(FileError* error, std::error_code ec);
+
+    FileSystem& files_;
     std::filesystem::path target_;
     std::filesystem::path staging_;
-    std::FILE* file_ = nullptr;
-    std::uintmax_t written_ = 0;
+    std::unique_ptr<NewFile> file_;
 };
-
-// Failures that tests inject into the operations above, as a full disk, a read-only directory
-// or a file that vanishes would cause them. Left as it is, nothing fails.
-struct FileFaults {
-    // A staged file's write that would take it past this many bytes fails, as on a full disk.
-    std::optional<std::uintmax_t> diskFullAt;
-    // Making a file fails, as in a read-only directory.
-    bool readOnly = false;
-    // Runs just before a whole-file read opens its file.
-    std::function<void(const std::filesystem::path&)> beforeRead;
-};
-FileFaults& InjectedFileFaults();
 
 }  // namespace brindle

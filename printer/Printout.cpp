@@ -1,5 +1,6 @@
 #include "printer/Printout.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdlib>
 
@@ -45,6 +46,13 @@ std::array<std::uint8_t, kPrintoutHeaderBytes> PrintoutHeader(std::uint32_t heig
 
 std::uint32_t PrintoutHeight(std::span<const std::uint8_t> file) {
     return file.size() >= kPrintoutHeightEnd ? get32(file, kPrintoutHeightOffset) : 0;
+}
+
+std::size_t PrintoutRowsKept(std::span<const std::uint8_t> file) {
+    const std::size_t present = file.size() > kPrintoutHeaderBytes
+                                    ? (file.size() - kPrintoutHeaderBytes) / kPrintoutRowBytes
+                                    : 0;
+    return std::min<std::size_t>(PrintoutHeight(file), present);
 }
 
 std::array<std::uint8_t, kBandBytes> PrintoutBand(PrinterLine line) {

@@ -20,8 +20,6 @@ constexpr std::size_t kPrintoutHeaderBytes = 62;
 // Where the height field stands, and the shortest file that holds it.
 constexpr std::size_t kPrintoutHeightOffset = 22;
 constexpr std::size_t kPrintoutHeightEnd = kPrintoutHeightOffset + 4;
-// The tallest old printout a band can still be added to.
-constexpr std::uint32_t kPrintoutHeightLimit = 2'147'483'640;
 
 // One printer line: dot column x is byte x, bit 7 its top dot, a set bit black.
 using PrinterLine = std::span<const std::uint8_t, kPrinterColumns>;
@@ -31,6 +29,10 @@ std::array<std::uint8_t, kPrintoutHeaderBytes> PrintoutHeader(std::uint32_t heig
 
 // The height an old file records; 0 for a file too short to hold the field.
 std::uint32_t PrintoutHeight(std::span<const std::uint8_t> file);
+
+// The rows of an old file that a new band goes in front of: those its height records, as far as
+// the file really holds them whole, so that a file cut short gives a picture that is whole again.
+std::size_t PrintoutRowsKept(std::span<const std::uint8_t> file);
 
 // The 8 rows of one line as they are stored: the band's bottom row first, bit 7 of a row byte
 // its leftmost dot.

@@ -46,44 +46,45 @@ bool AddToBitmap(Link& link, PrinterLine line, const std::function<void()>& load
         return false;
     };
 
+    FileSystem& files = link.services.files;
     std::vector<std::uint8_t> old;
     std::error_code ec;
     if (fs::exists(path, ec)) {
         FileError error;
-        auto read = ReadWholeFile(path, &error);
+        auto read = files.read(path, kMaxPrintoutBytes, &error);
         if (!read) return fail(error);
         old = std::move(*read);
     }
-    const std::uint32_t oldHeight = PrintoutHeight(old);
-    if (oldHeight >= kPrintoutHeightLimit)
-        return fail({path.string() + ": the printout is too long to take another line"});
     if (auto refusal = WriteRefusal(path)) return fail(*refusal);
 
-    const auto header = PrintoutHeader(oldHeight + kBandRows);
+    const std::size_t oldRows = PrintoutRowsKept(old);
+    const auto header = PrintoutHeader(static_cast<std::uint32_t>(oldRows + kBandRows));
     const auto band = PrintoutBand(line);
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(header.size() + band.size() + old.size());
+    bytes.reserve(header.size() + band.size() + oldRows * kPrintoutRowBytes);
     bytes.insert(bytes.end(), header.begin(), header.end());
     bytes.insert(bytes.end(), band.begin(), band.end());
-    if (old.size() > kPrintoutHeaderBytes)
-        bytes.insert(bytes.end(), old.begin() + kPrintoutHeaderBytes, old.end());
+    if (oldRows > 0) {
+        const auto rows = old.begin() + static_cast<std::ptrdiff_t>(kPrintoutHeaderBytes);
+        bytes.insert(bytes.end(), rows,
+                     rows + static_cast<std::ptrdiff_t>(oldRows * kPrintoutRowBytes));
+    }
 
     FileError error;
-    if (!ReplaceFile(path, bytes, &error)) return fail(error);
+    if (!ReplaceFile(files, path, bytes, &error)) return fail(error);
     loadPrintout();
     return true;
 }
 
-bool SavePrintoutCopy(const std::string& transferDirectory, const fs::path& target) {
-    const auto bytes = ReadWholeFile(PrintoutPath(transferDirectory));
-    return bytes && !WriteRefusal(target) && ReplaceFile(target, *bytes);
+bool SavePrintoutCopy(FileSystem& files, const std::string& transferDirectory,
+                      const fs::path& target) {
+    const auto bytes = files.read(PrintoutPath(transferDirectory), kMaxPrintoutBytes, nullptr);
+    return bytes && !WriteRefusal(target) && ReplaceFile(files, target, *bytes);
 }
 
-void ClearPrintout(const std::string& transferDirectory) {
+void ClearPrintout(FileSystem& files, const std::string& transferDirectory) {
     const fs::path path = PrintoutPath(transferDirectory);
-    if (WriteRefusal(path)) return;
-    std::error_code ec;
-    fs::remove(path, ec);
+    if (!WriteRefusal(path)) files.remove(path);
 }
 
 }  // namespace brindle

@@ -12,6 +12,10 @@ namespace brindle {
 // "PrintOut.bmp" in the given transfer directory.
 std::filesystem::path PrintoutPath(const std::string& transferDirectory);
 
+// The largest printout read: some 260,000 lines, far more than any print run makes, while the
+// file is still read whole for every line.
+constexpr std::uintmax_t kMaxPrintoutBytes = 64 * 1024 * 1024;
+
 // Adds one line at the bottom of the printout in the transfer directory, then calls
 // loadPrintout so the printer window shows it. The new file is written aside and put in place of
 // the old one, so a failure never costs the lines already printed; it is shown in a message box
@@ -20,9 +24,10 @@ bool AddToBitmap(Link& link, PrinterLine line, const std::function<void()>& load
 
 // Replaces target by a byte-exact copy of the printout. False, with no message, when there is
 // no printout or the target cannot be written; an existing target is then left as it was.
-bool SavePrintoutCopy(const std::string& transferDirectory, const std::filesystem::path& target);
+bool SavePrintoutCopy(FileSystem& files, const std::string& transferDirectory,
+                      const std::filesystem::path& target);
 
 // Deletes the printout, unless the file is marked read-only.
-void ClearPrintout(const std::string& transferDirectory);
+void ClearPrintout(FileSystem& files, const std::string& transferDirectory);
 
 }  // namespace brindle

@@ -23,8 +23,10 @@ QImage PrintoutRows(const PrintoutPicture& picture, int first, int end) {
     return rows;
 }
 
-bool SavePrintoutPng(const std::string& transferDirectory, const std::filesystem::path& target) {
-    std::optional<std::vector<std::uint8_t>> file = ReadWholeFile(PrintoutPath(transferDirectory));
+bool SavePrintoutPng(FileSystem& files, const std::string& transferDirectory,
+                     const std::filesystem::path& target) {
+    std::optional<std::vector<std::uint8_t>> file =
+        files.read(PrintoutPath(transferDirectory), kMaxPrintoutBytes, nullptr);
     if (!file) return false;
     const std::optional<PrintoutPicture> picture = PrintoutPicture::Read(std::move(*file));
     if (!picture || picture->height() == 0) return false;
@@ -33,7 +35,7 @@ bool SavePrintoutPng(const std::string& transferDirectory, const std::filesystem
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     if (image.isNull() || !image.save(&buffer, "PNG")) return false;
-    return ReplaceFile(target, std::vector<std::uint8_t>(png.begin(), png.end()));
+    return ReplaceFile(files, target, std::vector<std::uint8_t>(png.begin(), png.end()));
 }
 
 int PrintPrintout(const PrintoutPicture& picture, QPrinter& printer) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/FileIo.h"
 #include "printer/Printout.h"
 
 class QPrinter;
@@ -18,7 +19,8 @@ QImage PrintoutRows(const PrintoutPicture& picture, int first, int end);
 // Writes the printout of the transfer directory to target as a PNG picture of the same dots. False,
 // with no message, when there is no readable printout or the target cannot be written; an
 // existing target is then left as it was.
-bool SavePrintoutPng(const std::string& transferDirectory, const std::filesystem::path& target);
+bool SavePrintoutPng(FileSystem& files, const std::string& transferDirectory,
+                     const std::filesystem::path& target);
 
 // Prints the picture scaled to the paper's printable width, continued on as many pages as its
 // length needs. The number of pages printed; 0 when the printer could not be started.

@@ -145,7 +145,7 @@ void frmPrintout::LoadPrintout() {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
         Picture1->setPicture(std::nullopt);
-    } else if (auto file = ReadWholeFile(path)) {
+    } else if (auto file = link_.services.files.read(path, kMaxPrintoutBytes, nullptr)) {
         if (auto picture = PrintoutPicture::Read(std::move(*file)))
             Picture1->setPicture(std::move(picture));
     }
@@ -222,9 +222,9 @@ void frmPrintout::cmdSave_Click() {
     std::string extension = std::filesystem::path(*chosen).extension().string();
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (extension == ".png") {
-        SavePrintoutPng(link_.options.TransferDirectory, *chosen);
+        SavePrintoutPng(link_.services.files, link_.options.TransferDirectory, *chosen);
     } else {
-        SavePrintoutCopy(link_.options.TransferDirectory, *chosen);
+        SavePrintoutCopy(link_.services.files, link_.options.TransferDirectory, *chosen);
     }
 }
 
@@ -241,7 +241,7 @@ void frmPrintout::ContextMenu_Print_Click() {
 }
 
 void frmPrintout::cmdClear_Click() {
-    ClearPrintout(link_.options.TransferDirectory);
+    ClearPrintout(link_.services.files, link_.options.TransferDirectory);
     LoadPrintout();
 }
 

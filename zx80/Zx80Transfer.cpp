@@ -48,7 +48,8 @@ void SendZX80Program(Link& link, const std::string& name, const std::filesystem:
     display.filename = name + "." + state.FileFormat80;
     display.filepath = state.FilePath;
 
-    const std::optional<std::vector<std::uint8_t>> file = ReadWholeFile(chosen);
+    const std::optional<std::vector<std::uint8_t>> file =
+        link.services.files.read(chosen, kMaxImageBytes, nullptr);
     const ProgramFileContent content =
         file ? ParseImage(file->begin(), file->end(), kZx80Layout) : ProgramFileContent{};
     const auto invalid = [&link] {

@@ -11,8 +11,7 @@ namespace brindle {
 namespace {
 
 constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
-// Larger images and E_LINE values do not fit the 16-bit details of a LOAD.
-constexpr std::size_t kMaxImageBytes = 32767;
+// Larger E_LINE values do not fit the 16-bit details of a LOAD.
 constexpr std::int32_t kMaxELine = 32768;
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
@@ -179,9 +178,11 @@ ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
     return ParseImage(imageStart, file.end(), kZx81Layout);
 }
 
-ProgramFileContent ReadProgramFile(const std::filesystem::path& path,
+ProgramFileContent ReadProgramFile(FileSystem& files, const std::filesystem::path& path,
                                    const std::string& extension) {
-    const auto file = ReadWholeFile(path);
+    // A name field lives in the ZX81's memory as the image does, so it is no longer than one.
+    const std::uintmax_t maxBytes = (HasNameField(extension) ? 2 : 1) * kMaxImageBytes;
+    const auto file = files.read(path, maxBytes, nullptr);
     if (!file) return {ProgramFileError::Unreadable, {}, {}, 0, 0};
     return ParseProgramFile(*file, extension);
 }

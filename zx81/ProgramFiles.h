@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/LinkTypes.h"
+#include "platform/FileIo.h"
 
 namespace brindle {
 
@@ -23,6 +24,8 @@ namespace brindle {
 constexpr std::int32_t kZx81ProgramStart = 16509;
 // The image offset of E_LINE, low byte first.
 constexpr std::size_t kELineOffset = 11;
+// Larger images do not fit the 16-bit details of a LOAD.
+constexpr std::size_t kMaxImageBytes = 32767;
 
 // How a machine's memory image is laid out: where it starts, where it says where it ends, and
 // how many of its first bytes the program details show, one line each (E_LINE among them).
@@ -123,7 +126,10 @@ ProgramFileContent ParseImage(std::vector<std::uint8_t>::const_iterator begin,
 // A ZX81 program file: the name field, when its extension has one, and then the image.
 ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
                                     const std::string& extension);
-ProgramFileContent ReadProgramFile(const std::filesystem::path& path, const std::string& extension);
+// Reads the file only when it is a regular file that can hold a program: a larger one is
+// Unreadable before it is read.
+ProgramFileContent ReadProgramFile(FileSystem& files, const std::filesystem::path& path,
+                                   const std::string& extension);
 
 // Program details: "Filename: " and each name byte in hex, then one line "address=HH" for each
 // system-variable byte. Every line ends in CR LF.

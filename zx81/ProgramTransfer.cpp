@@ -36,10 +36,10 @@ void KeepPartial(StagedFile& staged, const fs::path& replaced) {
 
 // A complete image has taken the target's name; the file it replaces under another spelling
 // goes, unless the file system spells both alike.
-void RemoveReplaced(const fs::path& target, const fs::path& replaced) {
+void RemoveReplaced(FileSystem& files, const fs::path& target, const fs::path& replaced) {
     std::error_code ec;
     if (replaced.empty() || replaced == target || fs::equivalent(target, replaced, ec)) return;
-    fs::remove(replaced, ec);
+    files.remove(replaced);
 }
 
 void ReportFailure(Link& link) {
@@ -123,12 +123,13 @@ void ReceiveProgramImage(Link& link, RequestBuffer& buffer, const ImageLayout& l
                          const fs::path& target, const std::vector<std::uint8_t>& leading,
                          const fs::path& replaced) {
     // Received beside the target; it replaces an older file only once complete.
-    StagedFile staged(target);
+    FileSystem& files = link.services.files;
+    StagedFile staged(files, target);
     StagedFile* file = nullptr;
     if (!target.empty()) {
         std::error_code ec;
         // Staging writes elsewhere, so a name the file system refuses would show only at the end.
-        if (!fs::is_directory(target, ec) && NameAccepted(target) && staged.open() &&
+        if (!fs::is_directory(target, ec) && NameAccepted(files, target) && staged.open() &&
             staged.write(leading)) {
             file = &staged;
         } else {
@@ -141,7 +142,7 @@ void ReceiveProgramImage(Link& link, RequestBuffer& buffer, const ImageLayout& l
     if (file != nullptr) {
         if (complete) {
             if (staged.Commit()) {
-                RemoveReplaced(target, replaced);
+                RemoveReplaced(files, target, replaced);
             } else {
                 ReportFailure(link);
             }

@@ -125,7 +125,8 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
 // Reads and checks the program file, shows its details, and sends the name bytes followed by
 // the program image. A file that cannot be used is reported before anything is sent.
 void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFile& file) {
-    const ProgramFileContent content = ReadProgramFile(file.path, file.extension);
+    const ProgramFileContent content =
+        ReadProgramFile(link.services.files, file.path, file.extension);
     if (content.error != ProgramFileError::None) {
         ReportInvalidFile(link);
         return;

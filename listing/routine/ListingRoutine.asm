@@ -5,7 +5,9 @@
 ; and the first page of the names of line 30 below it. Every later call first waits for a key to
 ; be released and another to be pressed, then shows the next page (after the last, the first
 ; again). BREAK while it waits stops the program with the ROM's report D. It returns the number
-; of names, which line 10 prints behind "FILES: " on the last row.
+; of file names, which line 10 prints behind "FILES: " on the last row; an entry without a dot,
+; such as the last one of a long listing that counts the names left out ("+1,234 MORE"), is
+; shown like the names but not counted.
 ;
 ; Screen: row 0 the path (its last 29 characters behind "..." when longer than 32), row 1 blank,
 ; rows 2 to 18 the names, each on as many rows as it needs (at most 8: a name is cut at 255
@@ -138,16 +140,25 @@ files:
         ld hl,s_files
         call print_text
         pop hl
-        ld bc,0                 ; the number of names, for line 10 to print
+        ld bc,0                 ; the number of file names, for line 10 to print
+count_entry:
+        ld e,0                  ; no dot in this entry yet
 count:
         ld a,(hl)
         cp NEWLINE
         ret z
         inc hl
+        cp C_DOT
+        jr nz,count_end
+        ld e,a
+count_end:
         rla
         jr nc,count
+        inc e                   ; E was 0 or C_DOT
+        dec e
+        jr z,count_entry
         inc bc
-        jr count
+        jr count_entry
 
 ; Reads the keyboard; Z when no key is down. BREAK ends the program instead.
 poll:

@@ -14,7 +14,6 @@
 #include <csignal>
 #include <thread>
 
-#include "platform/FileIo.h"
 #include "platform/qt/ProgramIcon.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
@@ -24,6 +23,7 @@
 namespace brindle {
 namespace {
 
+using rig::FileBytes;
 using rig::WaitFor;
 
 namespace fs = std::filesystem;
@@ -48,8 +48,8 @@ protected:
 TEST_F(InstallTest, PutsTheProgramItsRoutineAndItsMenuEntryInTheUsualPlaces) {
     EXPECT_EQ(fs::status(installed("bin/Brindle")).permissions() & fs::perms::owner_exec,
               fs::perms::owner_exec);
-    EXPECT_EQ(ReadWholeFile(installed("share/Brindle/Brindle.bin")),
-              ReadWholeFile(fs::path(BRINDLE_ROUTINE_PATH)));
+    EXPECT_EQ(FileBytes(installed("share/Brindle/Brindle.bin")),
+              FileBytes(fs::path(BRINDLE_ROUTINE_PATH)));
     const std::string entry =
         "[Desktop Entry]\n"
         "Type=Application\n"
@@ -61,7 +61,7 @@ TEST_F(InstallTest, PutsTheProgramItsRoutineAndItsMenuEntryInTheUsualPlaces) {
         "Icon=brindle\n"
         "Terminal=false\n"
         "Categories=Utility;\n";
-    EXPECT_EQ(ReadWholeFile(installed("share/applications/brindle.desktop")),
+    EXPECT_EQ(FileBytes(installed("share/applications/brindle.desktop")),
               Bytes(entry.begin(), entry.end()));
     // Every size of the theme is the picture the windows show.
     for (const int size : kProgramIconSizes) {
@@ -117,8 +117,8 @@ TEST_F(InstallTest, InstalledProgramRunsAndStoresASave) {
     Bytes expected = name;
     expected.insert(expected.end(), image.begin(), image.end());
     const fs::path file = installed("bin/INSTALLED.P81");
-    WaitFor([&] { return ReadWholeFile(file) == expected; });
-    EXPECT_EQ(ReadWholeFile(file), expected);
+    WaitFor([&] { return FileBytes(file) == expected; });
+    EXPECT_EQ(FileBytes(file), expected);
 
     ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
     EXPECT_TRUE(program.waitForFinished(10000));

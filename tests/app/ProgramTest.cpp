@@ -13,7 +13,6 @@
 #include <functional>
 #include <thread>
 
-#include "platform/FileIo.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
 #include "tests/rig/Session.h"
@@ -22,6 +21,7 @@
 namespace brindle {
 namespace {
 
+using rig::FileBytes;
 using rig::WaitFor;
 
 using namespace std::chrono_literals;
@@ -84,15 +84,15 @@ TEST_F(ProgramTest, StoresASaveFromThePinnedPortAndNamesThePortInTheSettingsAtTh
     Bytes expected = name;
     expected.insert(expected.end(), image.begin(), image.end());
     const auto file = dir_.path() / "REAL.P81";
-    WaitFor([&] { return ReadWholeFile(file) == expected; });
-    EXPECT_EQ(ReadWholeFile(file), expected);
+    WaitFor([&] { return FileBytes(file) == expected; });
+    EXPECT_EQ(FileBytes(file), expected);
 
     ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
     ASSERT_TRUE(program_.waitForFinished(10000));
     EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program_.exitCode(), 0);
     const std::string settings = dir_.text() + "\r\n 0 \r\nFalse\r\nFalse\r\nP81\r\nO\r\nCOM5\r\n";
-    EXPECT_EQ(ReadWholeFile(dir_.path() / "Brindle.ini"), Bytes(settings.begin(), settings.end()));
+    EXPECT_EQ(FileBytes(dir_.path() / "Brindle.ini"), Bytes(settings.begin(), settings.end()));
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct Desk {
         peer.ports = {{1, OpenFailure::None}, {3, OpenFailure::None}};
         peer.devices = {{1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"}};
         peer.ids = {{3, "usb-FTDI_FT232R_A9XYZ-if00-port0"}};
-        window = std::make_unique<frmMain>(AppPlatform{peer, clock, pump, messages, dialogs,
+        window = std::make_unique<frmMain>(AppPlatform{peer, clock, pump, messages, dialogs, files,
                                                        programDir.path(),
                                                        [this] { ++rediscoveries; }, [] {}});
         window->Load();
@@ -74,6 +74,7 @@ struct Desk {
     rig::ScriptedPump pump;
     rig::FakeMessages messages;
     rig::FakeDialogs dialogs;
+    DiskFiles files;
     rig::TempDir programDir;
     int rediscoveries = 0;
     std::unique_ptr<frmMain> window;
@@ -139,7 +140,7 @@ TEST(Replug, TheSameAdapterBackIsOpenedIdleAndTheNextSaveLands) {
         EXPECT_EQ(fresh.window->CurrentSettings().Port, entry);
 
         const Bytes expected = fresh.save("AGAIN");
-        EXPECT_EQ(ReadWholeFile(fresh.programDir.path() / "AGAIN.P81"), expected);
+        EXPECT_EQ(rig::FileBytes(fresh.programDir.path() / "AGAIN.P81"), expected);
     }
 }
 

@@ -52,7 +52,7 @@ protected:
     }
 
     frmMain& start() {
-        window = std::make_unique<frmMain>(AppPlatform{peer, clock, pump, messages, dialogs,
+        window = std::make_unique<frmMain>(AppPlatform{peer, clock, pump, messages, dialogs, files,
                                                        programDir.path(), nullptr,
                                                        [] { throw ProgramEnded{}; }});
         window->Load();
@@ -61,11 +61,11 @@ protected:
 
     std::filesystem::path settingsFile() const { return programDir.path() / "Brindle.ini"; }
     void writeSettings(const std::string& text) {
-        ReplaceFile(settingsFile(), Bytes(text.begin(), text.end()));
+        rig::WriteFile(settingsFile(), Bytes(text.begin(), text.end()));
     }
     std::string savedSettings() const {
-        const auto bytes = ReadWholeFile(settingsFile());
-        return bytes ? std::string(bytes->begin(), bytes->end()) : std::string{};
+        const Bytes bytes = rig::FileBytes(settingsFile());
+        return std::string(bytes.begin(), bytes.end());
     }
 
     rig::VirtualClock clock;
@@ -73,6 +73,7 @@ protected:
     rig::ScriptedPump pump;
     rig::FakeMessages messages;
     rig::FakeDialogs dialogs;
+    DiskFiles files;
     rig::TempDir programDir;
     rig::TempDir transfer;
     std::unique_ptr<frmMain> window;

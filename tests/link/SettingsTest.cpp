@@ -9,6 +9,7 @@ namespace brindle {
 namespace {
 
 const std::string kProgramDir = "/opt/brindle/";
+DiskFiles files;
 
 Settings Parse(const std::string& text) {
     return ParseSettings(text, kProgramDir);
@@ -22,12 +23,13 @@ TEST(SettingsTest, WrittenFileReadsBackToTheSameValues) {
 
     rig::TempDir dir;
     const auto file = dir.path() / kSettingsFileName;
-    SaveSettings(file, s);
-    EXPECT_EQ(LoadSettings(file, kProgramDir), s);
+    SaveSettings(files, file, s);
+    EXPECT_EQ(LoadSettings(files, file, kProgramDir), s);
     EXPECT_EQ(std::filesystem::directory_iterator(dir.path())->path(), file);  // nothing aside
     // An unwritable place is silently ignored, and a missing file gives the defaults.
-    SaveSettings(dir.path() / "missing" / kSettingsFileName, s);
-    EXPECT_EQ(LoadSettings(dir.path() / "missing" / kSettingsFileName, kProgramDir), Parse(""));
+    SaveSettings(files, dir.path() / "missing" / kSettingsFileName, s);
+    EXPECT_EQ(LoadSettings(files, dir.path() / "missing" / kSettingsFileName, kProgramDir),
+              Parse(""));
 }
 
 TEST(SettingsTest, MissingLinesKeepDefaultsAndLinesEndAtCrOrCrLf) {
@@ -68,20 +70,29 @@ TEST(SettingsTest, BadFilesAndLinesGiveDefaults) {
     const auto file = dir.path() / kSettingsFileName;
     const Settings defaults = Parse("");
     std::filesystem::create_symlink("/dev/zero", file);
-    EXPECT_EQ(LoadSettings(file, kProgramDir), defaults);
+    EXPECT_EQ(LoadSettings(files, file, kProgramDir), defaults);
     std::filesystem::remove(file);
     std::filesystem::create_directory(file);
-    EXPECT_EQ(LoadSettings(file, kProgramDir), defaults);
+    EXPECT_EQ(LoadSettings(files, file, kProgramDir), defaults);
     std::filesystem::remove(file);
     const std::string valid = "/zx/\r\n 1 \r\n";
     for (const std::size_t size : {kMaxSettingsBytes, kMaxSettingsBytes + 1}) {
         std::ofstream(file, std::ios::binary) << valid + std::string(size - valid.size(), ' ');
-        EXPECT_EQ(LoadSettings(file, kProgramDir).PcFilePathMode, size == kMaxSettingsBytes)
+        EXPECT_EQ(LoadSettings(files, file, kProgramDir).PcFilePathMode, size == kMaxSettingsBytes)
             << size;
     }
     EXPECT_FALSE(KeepableDirectory("/zx/line\nbreak/"));
     EXPECT_FALSE(KeepableDirectory("/zx/cr\r/"));
-    EXPECT_TRUE(KeepableDirectory("/zx/£ ¬/"));
+    // A directory that is no UTF-8 text (Latin-1, stray bytes, an overlong "/", a surrogate) could
+    // not be turned back into a path: no file keeps it, and none gives it.
+    const std::pair<const char*, bool> directories[] = {
+        {"/zx/\334bersicht/", false}, {"/tmp/X\xFF\xFEY/", false}, {"/zx/\xC0\xAF/", false},
+        {"/zx/\xED\xA0\x80/", false}, {"/zx/£ ¬/", true},          {"/zx/\xF0\x9F\x98\x80/", true}};
+    for (const auto& [directory, keepable] : directories) {
+        EXPECT_EQ(KeepableDirectory(directory), keepable) << directory;
+        EXPECT_EQ(Parse(std::string(directory) + "\r\n").TransferDirectory,
+                  keepable ? directory : kProgramDir);
+    }
 }
 
 }  // namespace

@@ -83,28 +83,32 @@ TEST(DirectoryListingProgram, NamesPathAndRoutine) {
                            kLine40AndTail));
 }
 
-TEST(DirectoryListingProgram, ProgramMustEndBelowAddress65536) {
-    // Path "/" and no files: the program is routine + 53 bytes. STKBOT, VARS + 6, is the largest
-    // value: 16509 + 48995 + 25 + 6 = 65535 fits with a routine of 48942 bytes.
-    Bytes routine(48942, 0x00);
+// A 16K ZX81 holds a program of 15209 bytes from 16509: above it, up to 32767, lie the full
+// display file (793), the variables' end marker and 256 bytes for workspace and stacks.
+TEST(DirectoryListingProgram, ProgramFitsA16KZx81) {
+    // Path "/" and no files: the program is routine + 53 bytes.
+    Bytes routine(15209 - 53, 0x00);
     routine.back() = 0xC9;
-    const ListingResult atLimit = MakeListingProgram("/", {}, routine, "P");
-    EXPECT_EQ(atLimit.error, "");
-    EXPECT_EQ(atLimit.bytes.size(), 116u + 48995u + 26u);
-    // D_FILE 65504, DF_CC, VARS 65529, DEST, E_LINE, CH_ADD, X_PTR, STKBOT and STKEND 65535.
-    EXPECT_EQ(Prefix(atLimit.bytes, 21),
-              Hex("00 0A00 E0FF E1FF F9FF 0000 FAFF FEFF 0000 FFFF FFFF"));
-
+    EXPECT_EQ(MakeListingProgram("/", {}, routine, "P").bytes.size(), 142u + 15209u);
     routine.push_back(0xC9);
     const ListingResult over = MakeListingProgram("/", {}, routine, "P");
     EXPECT_TRUE(over.bytes.empty());
     EXPECT_EQ(over.error,
-              "The directory \"/\" cannot be listed: the listing program of 48996 bytes would run "
-              "past the ZX81's last address, 65535.");
-    // Many files reach the limit too: 12236 entries of 4 bytes give 48998 bytes.
-    EXPECT_NE(
-        MakeListingProgram("/", std::vector<std::string>(12236, "A.P"), std::nullopt, "P81").error,
-        "");
+              "The directory \"/\" cannot be listed: the listing program of 15210 bytes would not "
+              "fit the memory of a 16K ZX81.");
+
+    // 3,000 entries of 11 bytes: 54 bytes besides them leave room for 1376 and then the entry
+    // "+1,624 MORE" (12 bytes), 15202 in all; a further name would pass 15209.
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i) names.push_back("GAME" + std::to_string(1000 + i) + ".P");
+    const Bytes image = MakeListingProgram("/", names, std::nullopt, "P").bytes;
+    ASSERT_EQ(image.size(), 142u + 15202u);
+    // Line 30 ends with the last name listed and the count of the rest, before line 40 (11
+    // bytes), the display file (25) and the variables (1).
+    const Bytes tail =
+        Concat(Concat(MakeListingEntry("GAME2375.P"), MakeListingEntry("+1,624 MORE")),
+               Hex("76" + kLine40AndTail));
+    EXPECT_EQ(Bytes(image.end() - static_cast<std::ptrdiff_t>(tail.size()), image.end()), tail);
 }
 
 // An underscore in the path is reported by BuildDirectoryListing below; a control character is
@@ -140,7 +144,7 @@ TEST(DirectoryListingScan, ProgramFilesOnlySortedIgnoringCase) {
 struct DirectoryListingBuild : ::testing::Test {
     std::unique_ptr<ListingFile> Build(const std::string& directory,
                                        std::vector<fs::path> routineDirs = {}) {
-        return BuildDirectoryListing(directory, options, routineDirs, messages);
+        return BuildDirectoryListing(files, directory, options, routineDirs, messages);
     }
     // The build failed with this message (any, when empty) and left no file behind.
     void ExpectFailure(const std::unique_ptr<ListingFile>& built, const fs::path& directory,
@@ -158,6 +162,8 @@ struct DirectoryListingBuild : ::testing::Test {
     TempDir dir;
     TransferOptions options;
     FakeMessages messages;
+    DiskFiles disk;
+    FaultyFiles files{disk};
     std::vector<std::string> before;
 };
 
@@ -220,9 +226,8 @@ TEST_F(DirectoryListingBuild, FailuresAreReportedAndLeaveNoFile) {
                   (emptyRoutine.path() / "Brindle.bin").string() + ": the file is empty");
 
     // A write that fails part way.
-    std::unique_ptr<ListingFile> built;
-    WithFileSizeLimit(100, [&] { built = Build(dir.text()); });
-    ExpectFailure(built, dir.path());
+    files.diskFullAt = 100;
+    ExpectFailure(Build(dir.text()), dir.path());
 }
 
 }  // namespace

@@ -88,6 +88,10 @@ TEST(ListingRoutine, FirstPageShowsPathAndNames) {
         {"exactly one screenful", "/ZX/", full, "/ZX/\n\n" + Rows(full, 1, 17) + "\nFILES: 17"},
         {"names of one full row fill a screen", "/ZX/", fullRows,
          "/ZX/\n\n" + Rows(fullRows, 1, 17) + "\nFILES: 17"},
+        {"a count of names left out is shown, not counted",
+         "/ZX/",
+         {"A.P", "+2,000 MORE"},
+         "/ZX/\n\nA.P\n+2,000 MORE\n\nFILES: 1"},
         {"names the ZX81 cannot show are left out",
          "/ZX/",
          {"A.P", "My_Game.P", "B.P"},
@@ -207,8 +211,10 @@ TEST(ListingRoutine, ListingOfADirectoryShowsItsNames) {
     TransferOptions options;
     options.Zx81Format = "P";
     rig::FakeMessages messages;
+    DiskFiles files;
     const auto built = BuildDirectoryListing(
-        dir.text(), options, {std::filesystem::path(BRINDLE_ROUTINE_PATH).parent_path()}, messages);
+        files, dir.text(), options, {std::filesystem::path(BRINDLE_ROUTINE_PATH).parent_path()},
+        messages);
     ASSERT_TRUE(built);
     std::ifstream in(built->path(), std::ios::binary);
     Z80Harness zx81(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));

@@ -120,15 +120,18 @@ TEST_F(OptionsWindow, EveryDirectoryChangeStoresTheDirectoryWithOneTrailingSepar
     EXPECT_EQ(options.TransferDirectory, "/");
 }
 
-// A directory whose name holds a line break could not be kept in the settings file: it is refused
-// with a word to the user, and everything stays where it was.
-TEST_F(OptionsWindow, DirectoryWithALineBreakIsRefused) {
-    fs::create_directory(dir.path() / "two\nlines");
+// A directory whose name holds a line break or bytes that are not UTF-8 could not be kept in the
+// settings file: it is listed, but refused with a word to the user, and everything stays where
+// it was.
+TEST_F(OptionsWindow, DirectoryWithALineBreakOrNoUtf8NameIsRefused) {
+    for (const char* name : {"two\nlines", "Latin\xDC"}) fs::create_directory(dir.path() / name);
     frmOptions window(options);
+    EXPECT_EQ(window.Dir1->count(), static_cast<int>(PathChain(dir.path()).size()) + 4);
     int refusals = 0;
     window.directoryRefused = [&refusals] { ++refusals; };
-    window.SetDirectory((dir.path() / "two\nlines").string());
-    EXPECT_EQ(refusals, 1);
+    for (const char* name : {"two\nlines", "Latin\xDC"})
+        window.SetDirectory((dir.path() / name).string());
+    EXPECT_EQ(refusals, 2);
     EXPECT_EQ(window.DirPath(), dir.path());
     EXPECT_EQ(options.TransferDirectory, stored(dir.path()));
 }

@@ -19,6 +19,8 @@ namespace brindle {
 namespace {
 
 namespace fs = std::filesystem;
+using rig::FileBytes;
+using rig::WriteFile;
 
 // A printout of the given height in rows whose dots follow a pattern that differs on every row
 // and column, so that a row or a column out of place shows.
@@ -40,7 +42,7 @@ bool Black(const Bytes& file, int x, int y) {
 
 // Pages in a PDF file: its page objects, not the tree that holds them.
 int PdfPages(const fs::path& pdf) {
-    const Bytes bytes = ReadWholeFile(pdf).value_or(Bytes{});
+    const Bytes bytes = FileBytes(pdf);
     const QByteArray text(reinterpret_cast<const char*>(bytes.data()),
                           static_cast<qsizetype>(bytes.size()));
     auto match =
@@ -72,15 +74,15 @@ TEST(PrintoutExport, APngNameGetsAPictureOfTheSameDotsAndAnyOtherNameTheFileItse
                           Case{"Copy.pngx", false}}) {
         SCOPED_TRACE(c.name);
         WindowSession s;
-        ReplaceFile(s.printout(), printout);
+        WriteFile(s.printout(), printout);
         const fs::path target = s.dir.path() / c.name;
         s.rig.dialogs.answers.push_back(target.string());
         s.window.cmdSave->click();
         if (!c.png) {
-            EXPECT_EQ(ReadWholeFile(target), printout);
+            EXPECT_EQ(FileBytes(target), printout);
             continue;
         }
-        const Bytes saved = ReadWholeFile(target).value_or(Bytes{});
+        const Bytes saved = FileBytes(target);
         ASSERT_GE(saved.size(), 8u);
         EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 8),
                   (Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
@@ -100,12 +102,13 @@ TEST(PrintoutExport, APngNameGetsAPictureOfTheSameDotsAndAnyOtherNameTheFileItse
 
 TEST(PrintoutExport, APngIsNotWrittenWithoutAPrintoutAndAnOldFileStays) {
     rig::TempDir dir;
+    DiskFiles files;
     const fs::path target = dir.path() / "Old.png";
-    ReplaceFile(target, Bytes{1, 2, 3});
-    EXPECT_FALSE(SavePrintoutPng(dir.text(), target));
-    ReplaceFile(dir.path() / "PrintOut.bmp", Bytes{'B', 'M', 0});  // cut short
-    EXPECT_FALSE(SavePrintoutPng(dir.text(), target));
-    EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
+    WriteFile(target, Bytes{1, 2, 3});
+    EXPECT_FALSE(SavePrintoutPng(files, dir.text(), target));
+    WriteFile(dir.path() / "PrintOut.bmp", Bytes{'B', 'M', 0});  // cut short
+    EXPECT_FALSE(SavePrintoutPng(files, dir.text(), target));
+    EXPECT_EQ(FileBytes(target), (Bytes{1, 2, 3}));
 }
 
 // On A4 the printout's 256 dots span the paper's width, which leaves room for 362 rows a page
@@ -132,7 +135,7 @@ TEST(PrintoutExport, PrintIsInTheWindowsContextMenuAndNeedsAPrintout) {
     EXPECT_EQ(s.window.ContextMenu_Print->text(), "Print");
     EXPECT_FALSE(s.window.ContextMenu_Print->isEnabled());
 
-    ReplaceFile(s.printout(), PatternPrintout(1000));
+    WriteFile(s.printout(), PatternPrintout(1000));
     s.window.LoadPrintout();
     EXPECT_TRUE(s.window.ContextMenu_Print->isEnabled());
     const fs::path pdf = s.dir.path() / "printed.pdf";

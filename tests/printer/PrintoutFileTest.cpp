@@ -29,7 +29,7 @@ TEST_F(AddToBitmapTest, BuildsTheFileByteForByte) {
         std::vector<Bytes> lines;
         Bytes after;
     };
-    Bytes short26To62 = Prefix(BmpHeader(24), 26);
+    const Bytes twoBands = Concat(Band({{0, 1}}), Band({{0, 2}}));
     const Case cases[] = {
         {"first line, all white: 318 bytes", std::nullopt, {Columns()}, Printout({Band()})},
         {"column 0 top dot: row 7 starts with 0x80",
@@ -59,14 +59,19 @@ TEST_F(AddToBitmapTest, BuildsTheFileByteForByte) {
                          {160, 0x40},
                          {192, 0x40},
                          {224, 0x40}})})},
-        {"old file of 26 to 62 bytes keeps its height",
-         short26To62,
+        // Whatever the height field says, only the whole rows the file holds follow the band.
+        {"old file of 26 to 62 bytes holds no rows",
+         Prefix(BmpHeader(24), 26),
          {Columns()},
-         Concat(BmpHeader(32), Band())},
-        {"old rows follow unchanged, whatever they hold",
-         Concat(BmpHeader(8), Bytes{1, 2, 3}),
+         Printout({Band()})},
+        {"old file cut short in its 12th row keeps 11",
+         Prefix(Concat(BmpHeader(16), twoBands), 62 + 11 * 32 + 5),
          {Columns()},
-         Concat(Concat(BmpHeader(16), Band()), Bytes{1, 2, 3})},
+         Concat(Concat(BmpHeader(19), Band()), Prefix(twoBands, 11 * 32))},
+        {"bytes past the rows its height gives are dropped",
+         Concat(BmpHeader(8), twoBands),
+         {Columns()},
+         Printout({Band(), Band({{0, 1}})})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -94,13 +99,8 @@ TEST_F(AddToBitmapTest, AFailureKeepsThePreviousPrintoutAndSaysWhy) {
          [&] { fs::permissions(printout(), fs::perms::all, fs::perm_options::remove); },
          path + ": Permission denied",
          [&] { fs::permissions(printout(), fs::perms::owner_all, fs::perm_options::add); }},
-        {"height that cannot grow",
-         [&] {
-             Bytes tall = before;
-             tall[22] = 0xF8, tall[23] = 0xFF, tall[24] = 0xFF, tall[25] = 0x7F;
-             WriteFile(printout(), tall);
-         },
-         path + ": the printout is too long to take another line"},
+        {"larger than any printout", [&] { fs::resize_file(printout(), kMaxPrintoutBytes + 1); },
+         path + ": File too large"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -119,10 +119,11 @@ TEST_F(AddToBitmapTest, AFailureKeepsThePreviousPrintoutAndSaysWhy) {
     // A write that fails part way, as on a full disk: the old printout stays whole.
     rig.messages.shown.clear();
     WriteFile(printout(), before);
-    WithFileSizeLimit(before.size(), [&] { EXPECT_FALSE(Add(Columns({{0, 0xFF}}))); });
-    EXPECT_EQ(
-        rig.messages.shown,
-        std::vector<Message>({{path + ": File too large", "Brindle", MessageIcon::None, {}}}));
+    rig.files.diskFullAt = before.size();
+    EXPECT_FALSE(Add(Columns({{0, 0xFF}})));
+    EXPECT_EQ(rig.messages.shown,
+              std::vector<Message>(
+                  {{path + ": No space left on device", "Brindle", MessageIcon::None, {}}}));
     EXPECT_EQ(FileBytes(printout()), before);
     EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{"PrintOut.bmp"});
 }

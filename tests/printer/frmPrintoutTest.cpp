@@ -251,7 +251,9 @@ TEST(frmPrintoutTest, ALineFromThePeerReachesTheWindowAndAFailureShowsOverPrinti
     FakeMessages messages;
     FakeDialogs dialogs;
     TempDir programDir;
-    frmMain w(AppPlatform{peer, clock, pump, messages, dialogs, programDir.path(), nullptr, [] {}});
+    DiskFiles files;
+    frmMain w(AppPlatform{peer, clock, pump, messages, dialogs, files, programDir.path(), nullptr,
+                          [] {}});
     w.Load();
     const auto line = [](int k) {
         return Concat({27, 0x31, 0x1B, 0x4C, 0x00, 0x01}, LineColumns(k));

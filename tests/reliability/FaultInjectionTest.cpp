@@ -19,23 +19,16 @@ using namespace rig;
 
 enum class Fault { DiskFullAt, ReadOnly, DirectoryGoneAt, PortLostAt, FileGone };
 
-// Every test starts and ends with no fault injected.
-class Faults : public ::testing::Test {
-protected:
-    void SetUp() override { InjectedFileFaults() = {}; }
-    void TearDown() override { InjectedFileFaults() = {}; }
-};
-
 // Injects the fault into a session; `at` is a byte count (disk, port) or the progress at which
 // the directory goes.
 template <typename Session>
 void Inject(Session& s, Fault fault, std::size_t at) {
     switch (fault) {
         case Fault::DiskFullAt:
-            InjectedFileFaults().diskFullAt = at;
+            s.rig.files.diskFullAt = at;
             break;
         case Fault::ReadOnly:
-            InjectedFileFaults().readOnly = true;
+            s.rig.files.readOnly = true;
             break;
         case Fault::DirectoryGoneAt:
             s.rig.pump.when(
@@ -48,7 +41,7 @@ void Inject(Session& s, Fault fault, std::size_t at) {
             s.ResetAt(30'000 * kMs);
             break;
         case Fault::FileGone:
-            InjectedFileFaults().beforeRead = [](const fs::path& path) { fs::remove(path); };
+            s.rig.files.beforeRead = [](const fs::path& path) { fs::remove(path); };
             break;
     }
 }
@@ -67,7 +60,7 @@ struct SaveCase {
     std::size_t kept;
 };
 
-class SaveFaults : public Faults, public ::testing::WithParamInterface<SaveCase> {};
+class SaveFaults : public ::testing::TestWithParam<SaveCase> {};
 
 TEST_P(SaveFaults, MessageAndFiles) {
     const SaveCase& c = GetParam();
@@ -172,7 +165,7 @@ struct LoadCase {
     std::size_t sent;  // bytes the peer got
 };
 
-class LoadFaults : public Faults, public ::testing::WithParamInterface<LoadCase> {};
+class LoadFaults : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(LoadFaults, MessageAndWhatWasSent) {
     const LoadCase& c = GetParam();
@@ -222,7 +215,7 @@ struct PrinterCase {
     bool printoutAfter;  // the older printout is still there
 };
 
-class PrinterFaults : public Faults, public ::testing::WithParamInterface<PrinterCase> {};
+class PrinterFaults : public ::testing::TestWithParam<PrinterCase> {};
 
 TEST_P(PrinterFaults, MessageAndPrintout) {
     const PrinterCase& c = GetParam();

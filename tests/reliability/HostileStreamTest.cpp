@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/FileIo.h"
 #include "tests/reliability/HostileRun.h"
 #include "tests/rig/Rig.h"
 
@@ -26,18 +25,18 @@ class Seeds : public ::testing::TestWithParam<SeedCase> {};
 
 TEST_P(Seeds, KeepTheRulesAndDoWhatTheySay) {
     const SeedCase& c = GetParam();
-    const auto bytes = ReadWholeFile(fs::path(BRINDLE_FUZZ_CORPUS) / "dispatcher" / c.seed);
-    ASSERT_TRUE(bytes);
+    const Bytes bytes = FileBytes(fs::path(BRINDLE_FUZZ_CORPUS) / "dispatcher" / c.seed);
+    ASSERT_FALSE(bytes.empty());
     TempDir dir;
     TransferTree tree(dir.path(), true);
     std::vector<std::string> messages;
-    EXPECT_EQ(RunHostileStream(tree, bytes->data(), bytes->size(), &messages),
+    EXPECT_EQ(RunHostileStream(tree, bytes.data(), bytes.size(), &messages),
               std::vector<std::string>{});
     EXPECT_EQ(messages, c.messages);
 
     const TransferTree::Snapshot after = tree.Take();
     TempDir pristineDir;
-    TransferTree pristine(pristineDir.path(), (bytes->at(0) & kNoPrintout) == 0);
+    TransferTree pristine(pristineDir.path(), (bytes.at(0) & kNoPrintout) == 0);
     const TransferTree::Snapshot before = pristine.Take();
     std::vector<std::string> touched;
     for (const auto& [name, content] : after)

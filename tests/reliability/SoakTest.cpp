@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/FileIo.h"
 #include "tests/reliability/HostileRun.h"
 #include "tests/rig/Images.h"
 #include "tests/rig/Rig.h"
@@ -73,16 +72,15 @@ TEST(Soak, AThousandMixedRequestsWithResetAndFailures) {
     // Every 40 s of virtual time the directory is read-only for 3 s, and 20 s later the disk is
     // full past 100 bytes for 3 s.
     const auto faultsByTime = [](Rig& rig) {
-        rig.clock.addListener([](std::int64_t now) {
+        rig.clock.addListener([&rig](std::int64_t now) {
             const std::int64_t second = now / 1'000'000'000 % 40;
-            InjectedFileFaults().readOnly = second < 3;
-            InjectedFileFaults().diskFullAt =
+            rig.files.readOnly = second < 3;
+            rig.files.diskFullAt =
                 second >= 20 && second < 23 ? std::optional<std::uintmax_t>(100) : std::nullopt;
         });
     };
     const std::vector<std::string> problems =
         RunHostileStream(tree, stream.data(), stream.size(), &messages, faultsByTime);
-    InjectedFileFaults() = {};
 
     EXPECT_EQ(problems, std::vector<std::string>{});
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);

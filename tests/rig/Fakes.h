@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/LinkTypes.h"
+#include "platform/FileIo.h"
 #include "platform/System.h"
 
 namespace brindle {
@@ -65,6 +66,33 @@ public:
     std::deque<std::optional<std::string>> answers;
     std::vector<FileDialogRequest> requests;
     std::function<void(const FileDialogRequest&)> onRun;
+};
+
+// The disk with the failures a test injects, as a full disk, a read-only directory or a file that
+// vanishes would cause them. Left as it is, nothing fails.
+class FaultyFiles : public FileSystem {
+public:
+    explicit FaultyFiles(FileSystem& disk) : disk_(disk) {}
+    std::optional<std::vector<std::uint8_t>> read(const std::filesystem::path& path,
+                                                  std::uintmax_t maxBytes,
+                                                  FileError* error) override;
+    std::unique_ptr<NewFile> create(const std::filesystem::path& path,
+                                    std::error_code& ec) override;
+    std::error_code rename(const std::filesystem::path& from,
+                           const std::filesystem::path& to) override {
+        return disk_.rename(from, to);
+    }
+    void remove(const std::filesystem::path& path) override { disk_.remove(path); }
+
+    // A file's write that would take it past this many bytes fails, as on a full disk.
+    std::optional<std::uintmax_t> diskFullAt;
+    // Making a file fails, as in a read-only directory.
+    bool readOnly = false;
+    // Runs just before a whole-file read.
+    std::function<void(const std::filesystem::path&)> beforeRead;
+
+private:
+    FileSystem& disk_;
 };
 
 // Keeps every state of the transfer display that the link presented.

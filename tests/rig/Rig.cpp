@@ -1,10 +1,12 @@
 #include "tests/rig/Rig.h"
 
+#include <cstdint>
+#include <fstream>
 #include <random>
 
 namespace brindle::rig {
 
-Rig::Rig() : link({peer, clock, pump, messages, dialogs}, options, display) {
+Rig::Rig() : link({peer, clock, pump, messages, dialogs, files}, options, display) {
     options.TransferDirectory = "/nonexistent/";
     peer.onEvent = [this](SerialEventKind kind) { link.LinkDispatcher(kind); };
     peer.onLost = [this] { link.PortLost(); };
@@ -24,6 +26,17 @@ void Rig::run(std::int64_t limitNs) {
             return;
         clock.advanceNs(100'000);
     }
+}
+
+std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path) {
+    return DiskFiles().read(path, UINTMAX_MAX, nullptr).value_or(std::vector<std::uint8_t>{});
+}
+
+void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 TempDir::TempDir() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "link/Link.h"
 #include "tests/rig/Fakes.h"
@@ -25,9 +26,16 @@ struct Rig {
     FakeMessages messages;
     FakeDialogs dialogs;
     RecordingDisplay display;
+    DiskFiles disk;
+    FaultyFiles files{disk};
     TransferOptions options;
     Link link;
 };
+
+// A file's bytes; none when it cannot be read.
+std::vector<std::uint8_t> FileBytes(const std::filesystem::path& path);
+// Writes a file, and the directories it lies in.
+void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
 // A fresh, empty directory under the system's temporary directory, removed again on destruction.
 class TempDir {

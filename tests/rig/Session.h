@@ -1,14 +1,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -47,29 +44,6 @@ inline Bytes Concat(Bytes a, const Bytes& b) {
 template <typename T>
 std::vector<T> Prefix(const std::vector<T>& items, std::size_t n) {
     return std::vector<T>(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-inline Bytes FileBytes(const std::filesystem::path& path) {
-    return ReadWholeFile(path).value_or(Bytes{});
-}
-
-inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-// Runs action with files limited to `bytes` bytes, which stands in for a full disk.
-inline void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& action) {
-    rlimit before{};
-    getrlimit(RLIMIT_FSIZE, &before);
-    const rlimit small{bytes, before.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    action();
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, oldHandler);
 }
 
 // The names in a directory, hidden ones included, sorted; staging files would show up here too.

@@ -241,11 +241,8 @@ TEST(Zx80Save, FailuresAreInvalidFilename) {
         const std::string chosen = what == "directory removed" ? "GONE/GAME.O"
                                    : what == "disk full"       ? "GAME.O"
                                                                : "DIR.O";
-        if (what == "disk full") {
-            WithFileSizeLimit(1000, [&] { s.Save(chosen, image); });
-        } else {
-            s.Save(chosen, image);
-        }
+        if (what == "disk full") s.rig.files.diskFullAt = 1000;
+        s.Save(chosen, image);
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename}) << what;
         EXPECT_EQ(Listing(s.dir.path()), (std::vector<std::string>{"DIR.O", "GAME.O"})) << what;
         EXPECT_EQ(s.File("GAME.O"), (Bytes{1, 2})) << what;

@@ -205,7 +205,8 @@ TEST(Zx81SaveFailures, WriteFailingMidImageKeepsThePreviousFile) {
         progressAtMessage = s.rig.link.display.progressValue;
     };
     const Bytes image = Zx81Image(20000);
-    WithFileSizeLimit(1000, [&] { s.Save({166}, image); });
+    s.rig.files.diskFullAt = 1000;
+    s.Save({166}, image);
     EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{kInvalidFilename});
     EXPECT_GT(progressAtMessage, 0);
     EXPECT_LT(progressAtMessage, static_cast<int>(image.size()));
