@@ -84,7 +84,8 @@ MadeProgram MakeProgram(Machine machine, std::string_view text);
 std::optional<std::array<std::uint8_t, 5>> Zx81Number(std::string_view digits);
 
 // A ZX81 program name as SAVE stores it in a .P81 file: the codes of the text upper-cased, a
-// character the ZX81 lacks as a space, the last code with bit 7 set. Empty for empty text.
+// character the ZX81 lacks as a space, the last code with bit 7 set. Empty for empty text, or
+// text that is not UTF-8.
 std::vector<std::uint8_t> Zx81Name(std::string_view text);
 
 }  // namespace brindle

@@ -499,8 +499,10 @@ std::string ListLine(Machine machine, const BasicLine& line) {
     const std::size_t n = line.body.size();
     std::vector<bool> forced(n, false);
     // Each round escapes one more byte, where the reading first went astray; with every byte
-    // escaped the line reads back exactly, so this ends.
-    for (;;) {
+    // escaped the line reads back exactly, so this ends. A line that goes astray again and again
+    // is made of little else: after a few rounds the rest of it is escaped at once.
+    constexpr int kRoundsByByte = 16;
+    for (int round = 1;; ++round) {
         Written written = LineWriter(set, line, forced).Write();
         const LineRead back = ReadLine(machine, written.text);
         if (!back.error && back.line == line) return std::move(written.text);
@@ -521,7 +523,10 @@ std::string ListLine(Machine machine, const BasicLine& line) {
         bad = std::min(bad, n - 1);
         while (bad > 0 && forced[bad]) --bad;
         if (forced[bad]) return std::move(written.text);  // cannot happen: everything is escaped
-        forced[bad] = true;
+        std::fill(forced.begin() + static_cast<std::ptrdiff_t>(bad),
+                  round < kRoundsByByte ? forced.begin() + static_cast<std::ptrdiff_t>(bad) + 1
+                                        : forced.end(),
+                  true);
     }
 }
 

@@ -41,7 +41,7 @@ const LineCase kLines[] = {
     {kZx81, 30, "  30 LET A=0.5", "F1 26 14 1C 1B 21 7E 80 00 00 00 00"},
     {kZx81, 40, "  40 PRINT \"[HI]▘▟\"", "F5 0B AD AE 01 81 0B"},
     {kZx81, 50, "  50 IF A <>1 THEN STOP", "FA 26 DD 1D 7E 81 00 00 00 00 DE E3"},
-    {kZx81, 60, "  60 PRINT RND*PI;INKEY$", "F5 40 17 42 19 41"},
+    {kZx81, 60, "  60 PRINT RND*PI;INKEY$;NOT A", "F5 40 17 42 19 41 19 D7 26"},
     {kZx81, 70, "  70 PRINT \"A\"\"B{**}\"", "F5 0B 26 C0 27 D8 0B"},
     {kZx81, 1, "   1 REM \\76\\76\\C9", "EA 76 76 C9"},
     // A hidden number other than its digits say; letters that would read as TO; a line the
