@@ -78,9 +78,9 @@ struct MadeProgram {
 // an empty variables area behind them.
 MadeProgram MakeProgram(Machine machine, std::string_view text);
 
-// The five bytes the ZX81 keeps behind a number it was typed: exponent and mantissa of the value
-// of the digits (digits, an optional point and fraction, an optional E exponent), rounded to 32
-// bits. Nothing when the ZX81 cannot hold the value, or the digits are too many to be typed.
+// The five bytes the ZX81 keeps behind a number typed into a line (digits, a point and digits,
+// E, a sign and digits): exponent and mantissa of the value as the ZX81's own conversion makes
+// it, digit by digit in its own arithmetic. Nothing when the ZX81 cannot hold the value.
 std::optional<std::array<std::uint8_t, 5>> Zx81Number(std::string_view digits);
 
 // A ZX81 program name as SAVE stores it in a .P81 file: the codes of the text upper-cased, a

@@ -73,8 +73,8 @@ std::string HexEscape(std::uint8_t b) {
     return text;
 }
 
-// The end of the number that starts at from: digits, a point and more digits, then an exponent
-// (E, a sign, digits) when digits follow the E. The same for bytes and for text.
+// The end of the number that starts at from, as the ZX81 reads one: digits, a point and more
+// digits, then E, a sign and digits, any of them absent. The same for bytes and for text.
 template <typename At, typename IsDigit>
 std::size_t NumberEnd(std::size_t from, At at, IsDigit isDigit, char32_t point, char32_t e,
                       char32_t plus, char32_t minus) {
@@ -85,12 +85,9 @@ std::size_t NumberEnd(std::size_t from, At at, IsDigit isDigit, char32_t point, 
         while (isDigit(at(i))) ++i;
     }
     if (at(i) == e) {
-        std::size_t j = i + 1;
-        if (at(j) == plus || at(j) == minus) ++j;
-        if (isDigit(at(j))) {
-            while (isDigit(at(j))) ++j;
-            i = j;
-        }
+        ++i;
+        if (at(i) == plus || at(i) == minus) ++i;
+        while (isDigit(at(i))) ++i;
     }
     return i;
 }

@@ -1,9 +1,11 @@
+// The value the ZX81 gives a number typed into a line. Its ROM builds it digit by digit with its
+// own five-byte arithmetic: the whole part as value * 10 + digit, each further digit as
+// digit * (1/10^n) added on, an exponent by repeated * or / 10 (10^7 at a time). Its division
+// never rounds where the 34th bit would (1/10 comes out a little low), so a typed .5 is not 0.5;
+// the operations below do what the ROM's do, bit for bit, for the positive values used here.
 #include <algorithm>
-#include <bit>
-#include <cassert>
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <optional>
 
 #include "basic/BasicText.h"
 
@@ -11,72 +13,159 @@ namespace brindle {
 
 namespace {
 
-// More significant digits than this no one types into a ZX81 line.
-constexpr std::size_t kMostDigits = 100;
-// A value of 10^39 or more is beyond the ZX81's largest number, one below 10^-39 is zero to it.
-constexpr long kLargestPower = 39;
+constexpr std::uint32_t kTop = 0x80000000u;
 
-// A non-negative whole number of any size: 32-bit limbs, least significant first, no zero limb
-// at the top.
-class Whole {
-public:
-    explicit Whole(std::uint32_t value) {
-        if (value != 0) limbs_.push_back(value);
-    }
-    void MultiplyAdd(std::uint32_t factor, std::uint32_t addend) {
-        std::uint64_t carry = addend;
-        for (std::uint32_t& limb : limbs_) {
-            const std::uint64_t product = std::uint64_t{limb} * factor + carry;
-            limb = static_cast<std::uint32_t>(product);
-            carry = product >> 32;
-        }
-        if (carry != 0) limbs_.push_back(static_cast<std::uint32_t>(carry));
-    }
-    void ShiftLeft(unsigned bits) {
-        if (limbs_.empty()) return;
-        limbs_.insert(limbs_.begin(), bits / 32, 0);
-        const unsigned rest = bits % 32;
-        if (rest == 0) return;
-        std::uint32_t carry = 0;
-        for (std::uint32_t& limb : limbs_) {
-            const std::uint32_t next = limb >> (32 - rest);
-            limb = (limb << rest) | carry;
-            carry = next;
-        }
-        if (carry != 0) limbs_.push_back(carry);
-    }
-    // Subtracts other when it is no larger; says whether it did.
-    bool SubtractIfNotLess(const Whole& other) {
-        if (Compare(other) < 0) return false;
-        std::int64_t borrow = 0;
-        for (std::size_t i = 0; i < limbs_.size(); ++i) {
-            std::int64_t d = std::int64_t{limbs_[i]} - borrow -
-                             (i < other.limbs_.size() ? std::int64_t{other.limbs_[i]} : 0);
-            borrow = d < 0 ? 1 : 0;
-            limbs_[i] = static_cast<std::uint32_t>(d + (borrow << 32));
-        }
-        while (!limbs_.empty() && limbs_.back() == 0) limbs_.pop_back();
-        return true;
-    }
-    unsigned Bits() const {
-        if (limbs_.empty()) return 0;
-        unsigned bits = 32 * static_cast<unsigned>(limbs_.size() - 1);
-        for (std::uint32_t top = limbs_.back(); top != 0; top >>= 1) ++bits;
-        return bits;
-    }
-
-private:
-    int Compare(const Whole& other) const {
-        if (limbs_.size() != other.limbs_.size())
-            return limbs_.size() < other.limbs_.size() ? -1 : 1;
-        for (std::size_t i = limbs_.size(); i-- > 0;) {
-            if (limbs_[i] != other.limbs_[i]) return limbs_[i] < other.limbs_[i] ? -1 : 1;
-        }
-        return 0;
-    }
-
-    std::vector<std::uint32_t> limbs_;
+// A positive number as the calculator holds it: exponent byte (0: zero) and the mantissa with its
+// top bit in place.
+struct Fp {
+    std::uint8_t exponent = 0;
+    std::uint32_t mantissa = 0;
 };
+
+// Nothing: the ZX81 stops with "number too big".
+using Value = std::optional<Fp>;
+
+constexpr Fp kOne{0x81, kTop};
+constexpr Fp kTen{0x84, 0xA0000000u};
+constexpr Fp kTenMillion{0x98, 0x98968000u};
+
+Fp Small(unsigned n) {  // a digit, exactly
+    Fp f;
+    if (n == 0) return f;
+    f.exponent = 0x80 + 32;
+    f.mantissa = n;
+    while ((f.mantissa & kTop) == 0) {
+        f.mantissa <<= 1;
+        --f.exponent;
+    }
+    return f;
+}
+
+// A result below the smallest number: zero, or the smallest number when the top bit is held.
+Fp Underflow(bool rescue, std::uint32_t mantissa) {
+    return rescue && (mantissa & kTop) != 0 ? Fp{1, kTop} : Fp{};
+}
+
+// Normalises a result, shifting in the bits below the mantissa (extra) and rounding by the next
+// one; under: the exponent fell below the range.
+Value Finish(std::uint8_t exponent, std::uint32_t mantissa, std::uint8_t extra, bool under) {
+    if (under) return Underflow(exponent == 0, mantissa);
+    for (int shifts = 32; (mantissa & kTop) == 0;) {
+        const std::uint8_t bit = extra >> 7;
+        extra = static_cast<std::uint8_t>((extra << 1) | bit);
+        mantissa = (mantissa << 1) | bit;
+        if (--exponent == 0) return Underflow(true, mantissa);
+        if (--shifts == 0) return Fp{};
+    }
+    if ((extra & 0x80) != 0 && ++mantissa == 0) {
+        mantissa = kTop;
+        if (++exponent == 0) return std::nullopt;
+    }
+    return Fp{exponent, mantissa};
+}
+
+// The exponent of a product or quotient: exponent the low byte of its sum or difference, carry
+// and sign the flags that came with it.
+Value Scale(std::uint8_t exponent, bool carry, bool sign, std::uint32_t mantissa,
+            std::uint8_t extra) {
+    exponent ^= 0x80;
+    if (sign) {
+        if (!carry) return std::nullopt;
+        carry = false;
+    }
+    ++exponent;
+    if (exponent == 0 && !carry && (mantissa & kTop) != 0) return std::nullopt;
+    return Finish(exponent, mantissa, extra, carry);
+}
+
+// Shifts the smaller addend right, rounding by the last bit lost.
+std::uint64_t Align(std::uint64_t addend, unsigned shift) {
+    if (shift == 0) return addend;
+    if (shift > 32) return 0;
+    const bool lost = ((addend >> (shift - 1)) & 1) != 0;
+    addend >>= shift;
+    if (!lost) return addend;
+    const auto low = static_cast<std::uint32_t>(addend + 1);
+    return low == 0 ? 0 : (addend & ~std::uint64_t{0xFFFFFFFF}) | low;
+}
+
+Value Add(Fp first, Fp second) {
+    const bool secondHigher = second.exponent >= first.exponent;
+    const Fp high = secondHigher ? second : first;
+    const Fp low = secondHigher ? first : second;
+    std::uint8_t exponent = high.exponent;
+    const std::uint64_t sum =
+        std::uint64_t{high.mantissa} + Align(low.mantissa, high.exponent - low.exponent);
+    std::uint32_t mantissa = static_cast<std::uint32_t>(sum);
+    if (sum >> 32 != 0) {
+        mantissa = static_cast<std::uint32_t>(Align(sum, 1));
+        if (++exponent == 0) return std::nullopt;
+    }
+    return Finish(exponent, mantissa, 0, false);
+}
+
+// Shift and add, 32 times, the product's lower half passing into the multiplier's place.
+Value Multiply(Fp first, Fp second) {
+    if (first.exponent == 0) return first;
+    if (second.exponent == 0) return Fp{};
+    std::uint32_t high = 0;
+    std::uint32_t multiplier = first.mantissa;
+    bool carry = false;
+    const auto rotate = [&] {
+        const bool out = (multiplier & 1) != 0;
+        multiplier = (multiplier >> 1) | (std::uint32_t{carry} << 31);
+        carry = out;
+    };
+    rotate();
+    for (int step = 0; step < 32; ++step) {
+        if (carry) {
+            const std::uint64_t sum = std::uint64_t{high} + second.mantissa;
+            high = static_cast<std::uint32_t>(sum);
+            carry = sum >> 32 != 0;
+        }
+        const bool out = (high & 1) != 0;
+        high = (high >> 1) | (std::uint32_t{carry} << 31);
+        carry = out;
+        rotate();
+    }
+    const unsigned sum = unsigned{first.exponent} + second.exponent;
+    auto exponent = static_cast<std::uint8_t>(sum);
+    const bool carryOut = sum > 0xFF && exponent != 0;
+    --exponent;
+    return Scale(exponent, !carryOut, (exponent & 0x80) != 0, high,
+                 static_cast<std::uint8_t>(multiplier >> 24));
+}
+
+// Restoring division, 33 bits; the 34th, which would round, is taken without shifting first.
+Value Divide(Fp first, Fp second) {
+    if (second.exponent == 0) return std::nullopt;
+    if (first.exponent == 0) return first;
+    std::uint32_t rest = first.mantissa;
+    const std::uint32_t divisor = second.mantissa;
+    const auto subtract = [&](bool borrow) {
+        if (std::uint64_t{rest} < std::uint64_t{divisor} + borrow) return false;
+        rest -= divisor + borrow;
+        return true;
+    };
+    std::uint32_t quotient = 0;
+    bool bit = subtract(false);
+    for (int step = 0; step < 32; ++step) {
+        quotient = (quotient << 1) | bit;
+        const bool out = (rest & kTop) != 0;
+        rest <<= 1;
+        if (out) {
+            rest -= divisor;
+            bit = true;
+        } else {
+            bit = subtract(false);
+        }
+    }
+    const bool bit34 = subtract(bit);
+    const auto extra = static_cast<std::uint8_t>((bit << 7) | (bit34 << 6) | (quotient >> 26));
+    const auto exponent = static_cast<std::uint8_t>(first.exponent - second.exponent);
+    return Scale(exponent, first.exponent < second.exponent, (exponent & 0x80) != 0, quotient,
+                 extra);
+}
 
 bool Digit(char c) {
     return c >= '0' && c <= '9';
@@ -85,73 +174,40 @@ bool Digit(char c) {
 }  // namespace
 
 std::optional<std::array<std::uint8_t, 5>> Zx81Number(std::string_view text) {
-    // The significant digits, and the power of ten their last one stands for.
-    std::string digits;
-    long power = 0;
     std::size_t i = 0;
-    bool point = false;
-    for (; i < text.size() && (Digit(text[i]) || (text[i] == '.' && !point)); ++i) {
-        if (text[i] == '.') {
-            point = true;
-        } else {
-            if (!digits.empty() || text[i] != '0') digits += text[i];
-            if (point) --power;
+    Value value = Fp{};
+    for (; value && i < text.size() && Digit(text[i]); ++i) {
+        const Value tenfold = Multiply(*value, kTen);
+        value = tenfold ? Add(Small(static_cast<unsigned>(text[i] - '0')), *tenfold) : tenfold;
+    }
+    if (value && i < text.size() && text[i] == '.') {
+        Value unit = kOne;
+        for (++i; value && i < text.size() && Digit(text[i]); ++i) {
+            unit = Divide(*unit, kTen);
+            const Value part = Multiply(Small(static_cast<unsigned>(text[i] - '0')), *unit);
+            value = part ? Add(*value, *part) : part;
         }
     }
-    if (i < text.size()) {
-        assert(text[i] == 'E');
+    if (value && i < text.size() && text[i] == 'E') {
         ++i;
-        const bool negative = i < text.size() && text[i] == '-';
+        const bool down = i < text.size() && text[i] == '-';
         if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-        long exponent = 0;
-        for (; i < text.size(); ++i) {
-            assert(Digit(text[i]));
-            exponent = std::min(exponent * 10 + (text[i] - '0'), 1000000L);
+        // Past ten thousand every number but zero overflows, or comes to zero.
+        long count = 0;
+        for (; i < text.size() && Digit(text[i]); ++i)
+            count = std::min(count * 10 + (text[i] - '0'), 10000L);
+        for (; value && count > 0; count -= count >= 7 ? 7 : 1) {
+            const Fp factor = count >= 7 ? kTenMillion : kTen;
+            value = down ? Divide(*value, factor) : Multiply(*value, factor);
         }
-        power += negative ? -exponent : exponent;
     }
-    if (digits.empty()) return std::array<std::uint8_t, 5>{};  // zero
-    if (digits.size() > kMostDigits) return std::nullopt;
-    const long magnitude = static_cast<long>(digits.size()) + power;  // value below 10^magnitude
-    if (magnitude > kLargestPower) return std::nullopt;
-    if (magnitude < -kLargestPower) return std::array<std::uint8_t, 5>{};
-
-    // value = numerator / denominator, both whole; scaled by 2^shift so that the quotient has 34
-    // or 35 bits: 32 for the mantissa, one to round by, one to spare.
-    Whole numerator(0);
-    for (char d : digits) numerator.MultiplyAdd(10, static_cast<std::uint32_t>(d - '0'));
-    Whole denominator(1);
-    for (long p = 0; p < power; ++p) numerator.MultiplyAdd(10, 0);
-    for (long p = 0; p > power; --p) denominator.MultiplyAdd(10, 0);
-    const int shift =
-        34 - (static_cast<int>(numerator.Bits()) - static_cast<int>(denominator.Bits()));
-    if (shift > 0) numerator.ShiftLeft(static_cast<unsigned>(shift));
-    if (shift < 0) denominator.ShiftLeft(static_cast<unsigned>(-shift));
-    // Long division, a bit at a time: the remainder doubles where the divisor would halve.
-    denominator.ShiftLeft(36);
-    std::uint64_t quotient = 0;
-    for (int bit = 36; bit >= 0; --bit) {
-        quotient <<= 1;
-        if (numerator.SubtractIfNotLess(denominator)) quotient |= 1;
-        numerator.ShiftLeft(1);
-    }
-    const int bits = std::bit_width(quotient);
-    assert(bits >= 34 && bits <= 36);
-    int extra = bits - 32;
-    std::uint64_t mantissa = (quotient >> extra) + ((quotient >> (extra - 1)) & 1);  // half up
-    if (mantissa >> 32 != 0) {
-        mantissa >>= 1;
-        ++extra;
-    }
-    // value = mantissa * 2^(extra - shift) = (mantissa / 2^32) * 2^(exponent - 128)
-    const int exponent = 160 + extra - shift;
-    if (exponent > 255) return std::nullopt;
-    if (exponent < 1) return std::array<std::uint8_t, 5>{};
+    if (!value) return std::nullopt;
     // The mantissa's top bit is always set; its place holds the sign, plus.
-    return std::array<std::uint8_t, 5>{
-        static_cast<std::uint8_t>(exponent), static_cast<std::uint8_t>((mantissa >> 24) & 0x7F),
-        static_cast<std::uint8_t>(mantissa >> 16), static_cast<std::uint8_t>(mantissa >> 8),
-        static_cast<std::uint8_t>(mantissa)};
+    return std::array<std::uint8_t, 5>{value->exponent,
+                                       static_cast<std::uint8_t>((value->mantissa >> 24) & 0x7F),
+                                       static_cast<std::uint8_t>(value->mantissa >> 16),
+                                       static_cast<std::uint8_t>(value->mantissa >> 8),
+                                       static_cast<std::uint8_t>(value->mantissa)};
 }
 
 }  // namespace brindle
