@@ -102,7 +102,6 @@ CharacterSet MakeZx81() {
     set.rem = 0xEA;
     set.hiddenNumbers = true;
     set.lengthFields = true;
-    set.linesStart = 16509;
     return set;
 }
 
@@ -121,7 +120,6 @@ CharacterSet MakeZx80() {
     set.name = "ZX80";
     set.quote = 0x01;
     set.rem = 0xFE;
-    set.linesStart = 16424;
     return set;
 }
 

@@ -42,9 +42,8 @@ struct CharacterSet {
     std::uint8_t quote = 0;
     std::uint8_t rem = 0;
     std::string_view name;
-    bool hiddenNumbers = false;    // ZX81: a number in a line carries its value behind a 7E
-    bool lengthFields = false;     // ZX81: a line's length is stored, so it may hold a NEWLINE
-    std::uint16_t linesStart = 0;  // address of the first line
+    bool hiddenNumbers = false;  // ZX81: a number in a line carries its value behind a 7E
+    bool lengthFields = false;   // ZX81: a line's length is stored, so it may hold a NEWLINE
     std::vector<std::pair<char32_t, std::uint8_t>> codes;  // glyph character to code, sorted
 
     // The code of a character shown as one, if the machine has it.
