@@ -51,7 +51,8 @@ ProgramLines LinesOf(Machine machine, std::span<const std::uint8_t> image, std::
         std::size_t close = 0;  // the closing NEWLINE
         if (zx81) {
             const std::size_t length = Word(image, at + 2);
-            if (length == 0 || at + head + length > end) {
+            if (length == 0) return fail(at + 2, name + ": its length is 0, without a NEWLINE");
+            if (at + head + length > end) {
                 return fail(at + 2, name + ": its length (" + Number(length) +
                                         ") runs past the end of the program");
             }
