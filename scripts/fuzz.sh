@@ -10,13 +10,14 @@ bash scripts/setup.sh
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(Dispatcher Settings PrintoutHeader)
+[ ${#targets[@]} -gt 0 ] || targets=(Dispatcher Settings PrintoutHeader Basic)
 
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBRINDLE_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-fuzz -j2
 
-declare -A corpus=([Dispatcher]=dispatcher [Settings]=settings [PrintoutHeader]=printout_header)
+declare -A corpus=([Dispatcher]=dispatcher [Settings]=settings [PrintoutHeader]=printout_header
+                   [Basic]=basic)
 # Every input lays out and checks a tree of files: in memory where the machine has room for it.
 [ -d /dev/shm ] && [ -w /dev/shm ] && export TMPDIR=/dev/shm
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
