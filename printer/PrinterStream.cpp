@@ -46,7 +46,10 @@ void Printing(Link& link, RequestBuffer& buffer, const std::function<void()>& lo
     lastArrival = clock.nowSeconds();
 
     if (!waitFor(kPrinterColumns)) return;
-    AddToBitmap(link, PrinterLine(buffer.data(), kPrinterColumns), loadPrintout);
+    link.observed.file = PrintoutPath(link.options.TransferDirectory).string();
+    link.observed.bytes = static_cast<std::int64_t>(kLineHeader.size() + kPrinterColumns);
+    link.observed.complete =
+        AddToBitmap(link, PrinterLine(buffer.data(), kPrinterColumns), loadPrintout);
     drop(kPrinterColumns);
 }
 

@@ -47,6 +47,7 @@ void SendZX80Program(Link& link, const std::string& name, const std::filesystem:
     display.programInfo.clear();
     display.filename = name + "." + state.FileFormat80;
     display.filepath = state.FilePath;
+    link.observed.file = Utf8FromPath(chosen);
 
     const std::optional<std::vector<std::uint8_t>> file =
         link.services.files.read(chosen, kMaxImageBytes, nullptr);

@@ -138,10 +138,15 @@ void ReceiveProgramImage(Link& link, RequestBuffer& buffer, const ImageLayout& l
     }
     const bool complete = ReceiveImage(link, buffer, layout, file, replaced);
     buffer.clear();
+    RunObservations& observed = link.observed;
+    observed.file = Utf8FromPath(target);
+    observed.bytes = link.state.CurrentAddress - layout.start;
     // Without a file there is nothing to store, or it failed and was settled already.
     if (file != nullptr) {
         if (complete) {
+            observed.replacedOlder = Exists(target) || (!replaced.empty() && Exists(replaced));
             if (staged.Commit()) {
+                observed.complete = true;
                 RemoveReplaced(files, target, replaced);
             } else {
                 ReportFailure(link);
@@ -162,10 +167,12 @@ bool SendProgramBytes(Link& link, const std::vector<std::uint8_t>& bytes, Pace p
         if (!port.write({bytes[i]})) return false;
         if (pace == Pace::Wire && !port.drain()) return false;
         link.display.progressValue = static_cast<int>(i + 1);
+        link.observed.bytes = static_cast<std::int64_t>(i + 1);
         link.ProcessEvents();
         if (pace == Pace::Tape) link.services.clock.sleepMs(kTapeGapMs);
         if (link.state.AbortFlag) return true;
     }
+    link.observed.complete = true;
     return true;
 }
 

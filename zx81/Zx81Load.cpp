@@ -89,6 +89,8 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
             // Exactly the file just built is sent: neither a listing that could not be built nor
             // the extension the name gave may let an older one stand in.
             listingAsked = true;
+            link.observed.listing = true;
+            link.observed.file = state.FilePath;
             file.baseName = kListingFileName;
             file.extension = "." + options.Zx81Format;
             listing = makeListing(state.FilePath);
@@ -125,6 +127,7 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
 // Reads and checks the program file, shows its details, and sends the name bytes followed by
 // the program image. A file that cannot be used is reported before anything is sent.
 void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFile& file) {
+    if (!link.observed.listing) link.observed.file = Utf8FromPath(file.path);
     const ProgramFileContent content =
         ReadProgramFile(link.services.files, file.path, file.extension);
     if (content.error != ProgramFileError::None) {
