@@ -21,7 +21,8 @@ QImage PrintoutRows(const PrintoutPicture& picture, int first, int end);
 bool SavePrintoutPng(const std::string& transferDirectory, const std::filesystem::path& target);
 
 // Prints the picture scaled to the paper's printable width, continued on as many pages as its
-// length needs. The number of pages printed; 0 when the printer could not be started.
+// length needs, each page ending between two printer lines. The number of pages printed; 0 when
+// the printer could not be started.
 int PrintPrintout(const PrintoutPicture& picture, QPrinter& printer);
 
 }  // namespace brindle

@@ -237,6 +237,7 @@ void frmPrintout::ContextMenu_Print_Click() {
     if (!picture) return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName("Printer Output");
+    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
     if (choosePrinter && choosePrinter(printer)) PrintPrintout(*picture, printer);
 }
 
