@@ -79,11 +79,12 @@ bool SavePrintoutCopy(const std::string& transferDirectory, const fs::path& targ
     return bytes && !WriteRefusal(target) && ReplaceFile(target, *bytes);
 }
 
-void ClearPrintout(const std::string& transferDirectory) {
+void ClearPrintout(const std::string& transferDirectory,
+                   const std::function<bool(const fs::path&)>& moveToTrash) {
     const fs::path path = PrintoutPath(transferDirectory);
-    if (WriteRefusal(path)) return;
+    if (WriteRefusal(path) || moveToTrash(path)) return;
     std::error_code ec;
-    fs::remove(path, ec);
+    fs::rename(path, transferDirectory + "PrintOut.bak", ec);
 }
 
 }  // namespace brindle

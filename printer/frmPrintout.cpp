@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFrame>
 #include <QImage>
 #include <QMouseEvent>
@@ -129,6 +130,9 @@ frmPrintout::frmPrintout(Link& link, QWidget* parent) : QWidget(parent, Qt::Wind
         QPrintDialog dialog(&printer, this);
         return dialog.exec() == QDialog::Accepted;
     };
+    moveToTrash = [](const std::filesystem::path& file) {
+        return QFile::moveToTrash(QString::fromStdString(file.string()));
+    };
 
     FeedHeld = false;
     LoadPrintout();
@@ -242,7 +246,7 @@ void frmPrintout::ContextMenu_Print_Click() {
 }
 
 void frmPrintout::cmdClear_Click() {
-    ClearPrintout(link_.options.TransferDirectory);
+    ClearPrintout(link_.options.TransferDirectory, moveToTrash);
     LoadPrintout();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -81,6 +82,8 @@ public:
     // Lets the user choose and set up the printer; false when cancelled. A print dialog unless
     // replaced.
     std::function<bool(QPrinter&)> choosePrinter;
+    // Moves a file into the desktop's trash; false where there is none. Qt's own unless replaced.
+    std::function<bool(const std::filesystem::path&)> moveToTrash;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,10 +1,15 @@
-// Printed pages: whole printer lines on every page.
+// The printer window's page plan, and Clear that can be undone.
 #include <gtest/gtest.h>
+#include <QPushButton>
 
 #include "printer/PrintoutPages.h"
+#include "printer/frmPrintout.h"
+#include "tests/rig/Session.h"
 
 namespace brindle {
 namespace {
+
+using namespace rig;
 
 TEST(PrintoutPages, BreakBetweenLinesOnlyWithAtLeastOneLineAPage) {
     // The printout's height in rows, the printable height, units a row, and the pages.
@@ -17,6 +22,23 @@ TEST(PrintoutPages, BreakBetweenLinesOnlyWithAtLeastOneLineAPage) {
     };
     for (const auto& [height, printable, scale, pages] : cases)
         EXPECT_EQ(PrintoutPages(height, printable, scale), pages) << height << ", " << printable;
+}
+
+TEST(PrintoutClear, GoesToTheDesktopsTrashOrElseReplacesPrintOutBak) {
+    for (const bool trash : {true, false}) {
+        DirSession s;
+        frmPrintout w{s.rig.link};
+        if (!trash) w.moveToTrash = [](const std::filesystem::path&) { return false; };
+        s.Put("PrintOut.bak", {1});
+        s.Put("PrintOut.bmp", {2});
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");  // where Qt's trash lies
+        qputenv("XDG_DATA_HOME", s.dir.text().c_str());
+        w.cmdClear->click();
+        qputenv("XDG_DATA_HOME", dataHome);
+        EXPECT_EQ(std::tuple(s.File("Trash/files/PrintOut.bmp"), s.File("PrintOut.bak")),
+                  trash ? std::tuple(Bytes{2}, Bytes{1}) : std::tuple(Bytes{}, Bytes{2}));
+        EXPECT_FALSE(std::filesystem::exists(s.printout()));
+    }
 }
 
 }  // namespace
