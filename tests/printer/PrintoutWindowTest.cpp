@@ -1,4 +1,4 @@
-// The printer window's page plan, and Clear that can be undone.
+// The printer window's page plan, Clear that can be undone, and a window made larger.
 #include <gtest/gtest.h>
 #include <QPushButton>
 
@@ -39,6 +39,20 @@ TEST(PrintoutClear, GoesToTheDesktopsTrashOrElseReplacesPrintOutBak) {
                   trash ? std::tuple(Bytes{2}, Bytes{1}) : std::tuple(Bytes{}, Bytes{2}));
         EXPECT_FALSE(std::filesystem::exists(s.printout()));
     }
+}
+
+TEST(frmPrintoutResize, TheViewportTakesTheRoomAndShowsTheNewestLineAtItsLowerEdge) {
+    DirSession s;
+    s.Put("PrintOut.bmp", Printout(std::vector<Bytes>(100, Band())));
+    frmPrintout w{s.rig.link};
+    w.show();
+    EXPECT_EQ(w.minimumSize(), QSize(297, 339));
+    const QSize inside = w.Picture1->size();
+    const QPoint corner = w.rect().bottomRight() - w.cmdHide->geometry().bottomRight();
+    w.resize(400, 600);
+    EXPECT_EQ(w.Picture1->size() - inside, QSize(103, 261));
+    EXPECT_EQ(w.rect().bottomRight() - w.cmdHide->geometry().bottomRight(), corner);
+    EXPECT_EQ(w.Picture1->canvasTop() + w.Picture1->canvasHeight(), w.Picture1->height());
 }
 
 }  // namespace
