@@ -243,7 +243,7 @@ void frmPrintout::cmdSave_Click() {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Save;
     request.title = "Save Printer Output";
-    request.filter = "*.BMP";
+    request.filter = "*.BMP|*.BMP|PNG picture (*.png)|*.png";
     request.defaultExtension = "BMP";
     request.initialDirectory = link_.options.TransferDirectory;
     request.pathMustExist = true;
