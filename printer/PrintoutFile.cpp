@@ -82,9 +82,11 @@ bool SavePrintoutCopy(FileSystem& files, const std::string& transferDirectory,
     return bytes && !WriteRefusal(target) && ReplaceFile(files, target, *bytes);
 }
 
-void ClearPrintout(FileSystem& files, const std::string& transferDirectory) {
+void ClearPrintout(FileSystem& files, const std::string& transferDirectory,
+                   const std::function<bool(const fs::path&)>& moveToTrash) {
     const fs::path path = PrintoutPath(transferDirectory);
-    if (!WriteRefusal(path)) files.remove(path);
+    if (WriteRefusal(path) || moveToTrash(path)) return;
+    files.rename(path, path.parent_path() / "PrintOut.bak");
 }
 
 }  // namespace brindle

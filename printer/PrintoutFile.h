@@ -27,7 +27,10 @@ bool AddToBitmap(Link& link, PrinterLine line, const std::function<void()>& load
 bool SavePrintoutCopy(FileSystem& files, const std::string& transferDirectory,
                       const std::filesystem::path& target);
 
-// Deletes the printout, unless the file is marked read-only.
-void ClearPrintout(FileSystem& files, const std::string& transferDirectory);
+// Throws the printout away where the user can still get it back: into the desktop's trash when
+// moveToTrash manages, else kept as "PrintOut.bak" beside it in place of an older one. A
+// printout marked read-only stays where it is.
+void ClearPrintout(FileSystem& files, const std::string& transferDirectory,
+                   const std::function<bool(const std::filesystem::path&)>& moveToTrash);
 
 }  // namespace brindle

@@ -5,11 +5,11 @@
 #include <QPrinter>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #include "platform/FileIo.h"
 #include "printer/PrintoutFile.h"
+#include "printer/PrintoutPages.h"
 
 namespace brindle {
 
@@ -43,17 +43,15 @@ int PrintPrintout(const PrintoutPicture& picture, QPrinter& printer) {
     if (picture.height() == 0 || !painter.begin(&printer)) return 0;
     const QRectF paper = printer.pageRect(QPrinter::DevicePixel);
     const double scale = paper.width() / picture.width();
-    // Whole rows only on each page, at least one.
-    const int rowsPerPage = std::max(1, static_cast<int>(std::floor(paper.height() / scale)));
-    int pages = 0;
-    for (int first = 0; first < picture.height(); first += rowsPerPage) {
-        if (pages++ > 0) printer.newPage();
-        const int end = std::min(picture.height(), first + rowsPerPage);
+    const std::vector<PageRows> pages = PrintoutPages(picture.height(), paper.height(), scale);
+    for (std::size_t page = 0; page < pages.size(); ++page) {
+        if (page > 0) printer.newPage();
+        const auto [first, end] = pages[page];
         painter.drawImage(QRectF(0, 0, paper.width(), (end - first) * scale),
                           PrintoutRows(picture, first, end));
     }
     painter.end();
-    return pages;
+    return static_cast<int>(pages.size());
 }
 
 }  // namespace brindle

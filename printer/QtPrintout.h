@@ -23,7 +23,8 @@ bool SavePrintoutPng(FileSystem& files, const std::string& transferDirectory,
                      const std::filesystem::path& target);
 
 // Prints the picture scaled to the paper's printable width, continued on as many pages as its
-// length needs. The number of pages printed; 0 when the printer could not be started.
+// length needs, each page ending between two printer lines. The number of pages printed; 0 when
+// the printer could not be started.
 int PrintPrintout(const PrintoutPicture& picture, QPrinter& printer);
 
 }  // namespace brindle

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFrame>
 #include <QImage>
 #include <QMouseEvent>
@@ -34,10 +35,12 @@ QRect twips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& text, int left) {
+// The designed client area, which is also the smallest the window may be made.
+const QSize kSmallest(297, 339);
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
-    b->setGeometry(twips(left, 4560, 855, 375));
     return b;
 }
 
@@ -79,39 +82,39 @@ void PrintoutCanvas::paintEvent(QPaintEvent* event) {
 frmPrintout::frmPrintout(Link& link, QWidget* parent) : QWidget(parent, Qt::Window), link_(link) {
     setObjectName("frmPrintout");
     setWindowTitle(QString("%1 - Printer Output").arg(kProgramTitle));
-    // 4455 by 5085 twips, a fixed frame without minimise and maximise buttons.
+    // A frame without minimise and maximise buttons; it can be made larger than the design to
+    // see more of the printout.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(297, 339);
+    setMinimumSize(kSmallest);
+    resize(kSmallest);
 
     Picture2 = new QFrame(this);
     Picture2->setObjectName("Picture2");
     Picture2->setFrameStyle(QFrame::Box | QFrame::Plain);
     Picture2->setLineWidth(1);
-    Picture2->setGeometry(twips(120, 120, 3875, 4350));
     Picture2->setAutoFillBackground(true);
     QPalette grey = Picture2->palette();
     grey.setColor(QPalette::Window, kPaperGrey);
     Picture2->setPalette(grey);
     Picture1 = new PrintoutCanvas(Picture2);
-    Picture1->setGeometry(Picture2->contentsRect());
 
     VScroll1 = new QScrollBar(Qt::Vertical, this);
     VScroll1->setObjectName("VScroll1");
-    VScroll1->setGeometry(twips(4080, 120, 255, 4335));
     // The canvas moves when the thumb is let go, not while it is dragged.
     VScroll1->setTracking(false);
     connect(VScroll1, &QScrollBar::valueChanged, this,
             [this](int value) { Picture1->setCanvasTop(-value); });
 
-    cmdFeed = button(this, "cmdFeed", "&Feed", 120);
+    cmdFeed = button(this, "cmdFeed", "&Feed");
     cmdFeed->installEventFilter(this);
-    cmdSave = button(this, "cmdSave", "&Save", 1080);
+    cmdSave = button(this, "cmdSave", "&Save");
     connect(cmdSave, &QPushButton::clicked, this, &frmPrintout::cmdSave_Click);
-    cmdClear = button(this, "cmdClear", "C&lear", 2040);
+    cmdClear = button(this, "cmdClear", "C&lear");
     connect(cmdClear, &QPushButton::clicked, this, &frmPrintout::cmdClear_Click);
-    cmdHide = button(this, "cmdHide", "&Hide", 3480);
+    cmdHide = button(this, "cmdHide", "&Hide");
     connect(cmdHide, &QPushButton::clicked, this, &QWidget::hide);
+    placeControls();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -128,6 +131,9 @@ frmPrintout::frmPrintout(Link& link, QWidget* parent) : QWidget(parent, Qt::Wind
     choosePrinter = [this](QPrinter& printer) {
         QPrintDialog dialog(&printer, this);
         return dialog.exec() == QDialog::Accepted;
+    };
+    moveToTrash = [](const std::filesystem::path& file) {
+        return QFile::moveToTrash(QString::fromStdString(file.string()));
     };
 
     FeedHeld = false;
@@ -150,7 +156,27 @@ void frmPrintout::LoadPrintout() {
             Picture1->setPicture(std::move(picture));
     }
     ContextMenu_Print_Update();
+    fitScrollBar();
+}
 
+void frmPrintout::placeControls() {
+    // What the window gains over the design goes to the viewport; the scroll bar keeps to the
+    // right edge, the buttons to the bottom, Hide to the bottom right.
+    const int wider = width() - kSmallest.width();
+    const int taller = height() - kSmallest.height();
+    Picture2->setGeometry(twips(120, 120, 3875, 4350).adjusted(0, 0, wider, taller));
+    Picture1->setGeometry(Picture2->contentsRect());
+    VScroll1->setGeometry(twips(4080, 120, 255, 4335).adjusted(wider, 0, wider, taller));
+    const auto place = [taller](QPushButton* b, int left, int shift) {
+        b->setGeometry(twips(left, 4560, 855, 375).translated(shift, taller));
+    };
+    place(cmdFeed, 120, 0);
+    place(cmdSave, 1080, 0);
+    place(cmdClear, 2040, 0);
+    place(cmdHide, 3480, wider);
+}
+
+void frmPrintout::fitScrollBar() {
     const int outer = Picture2->height();
     const int border = outer - Picture2->contentsRect().height();
     const int maximum = std::max(0, Picture1->canvasHeight() - outer) + border;
@@ -162,6 +188,12 @@ void frmPrintout::LoadPrintout() {
     VScroll1->setValue(fits ? maximum - border : maximum);
     VScroll1->setEnabled(!fits);
     Picture1->setCanvasTop(-VScroll1->value());
+}
+
+void frmPrintout::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeControls();
+    fitScrollBar();
 }
 
 bool frmPrintout::eventFilter(QObject* watched, QEvent* event) {
@@ -211,7 +243,7 @@ void frmPrintout::cmdSave_Click() {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Save;
     request.title = "Save Printer Output";
-    request.filter = "*.BMP";
+    request.filter = "*.BMP|*.BMP|PNG picture (*.png)|*.png";
     request.defaultExtension = "BMP";
     request.initialDirectory = link_.options.TransferDirectory;
     request.pathMustExist = true;
@@ -237,11 +269,12 @@ void frmPrintout::ContextMenu_Print_Click() {
     if (!picture) return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName("Printer Output");
+    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
     if (choosePrinter && choosePrinter(printer)) PrintPrintout(*picture, printer);
 }
 
 void frmPrintout::cmdClear_Click() {
-    ClearPrintout(link_.services.files, link_.options.TransferDirectory);
+    ClearPrintout(link_.services.files, link_.options.TransferDirectory, moveToTrash);
     LoadPrintout();
 }
 

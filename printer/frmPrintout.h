@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -44,7 +45,8 @@ private:
 
 // The printer-output window: shows "PrintOut.bmp" of the transfer directory scrolled to its
 // newest line, and feeds, saves, clears and hides. Created hidden at start-up; closing it only
-// hides it. Scroll values are in pixels, so a printout of any length scrolls in full.
+// hides it. Scroll values are in pixels, so a printout of any length scrolls in full. Made larger
+// than its design, it shows more of the printout, one dot a pixel still.
 class frmPrintout : public QWidget {
     Q_OBJECT
 
@@ -81,12 +83,19 @@ public:
     // Lets the user choose and set up the printer; false when cancelled. A print dialog unless
     // replaced.
     std::function<bool(QPrinter&)> choosePrinter;
+    // Moves a file into the desktop's trash; false where there is none. Qt's own unless replaced.
+    std::function<bool(const std::filesystem::path&)> moveToTrash;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void placeControls();
+    // Sets the scroll range for the viewport's height and moves the view to the end of the
+    // printout, the newest line on the viewport's lower inside edge.
+    void fitScrollBar();
     void feedBand();
     void ContextMenu_Print_Update();
 

@@ -38,8 +38,9 @@ QString QtFileFilter(const std::string& filter) {
     QStringList filters;
     for (qsizetype i = 0; i < parts.size(); i += 2) {
         QString description = parts[i].trimmed();
-        if (i + 1 >= parts.size()) {
-            // A description without its pattern list carries the patterns in its brackets.
+        if (i + 1 >= parts.size() || description == parts[i + 1].trimmed()) {
+            // A description without its pattern list carries the patterns in its brackets; one
+            // that is its own pattern list is shown once.
             filters << description.replace(QLatin1Char(';'), QLatin1Char(' '));
             continue;
         }

@@ -24,6 +24,8 @@ TEST(QtFileFilterTest, TurnsPatternListsIntoQtFilters) {
     EXPECT_EQ(QtFileFilter("ZX80 Programs (*.O)|*.O|All Files (*.*)|*.*"),
               QStringLiteral("ZX80 Programs (*.O);;All Files (*.*)"));
     EXPECT_EQ(QtFileFilter("*.BMP"), QStringLiteral("*.BMP"));
+    EXPECT_EQ(QtFileFilter("*.BMP|*.BMP|PNG picture (*.png)|*.png"),
+              QStringLiteral("*.BMP;;PNG picture (*.png)"));
 }
 
 // Acts on the modal windows the code under test opens, one step per window shown, in order.

@@ -40,13 +40,14 @@ bool Black(const Bytes& file, int x, int y) {
     return (file[at] >> (7 - x % 8)) & 1;
 }
 
-// Pages in a PDF file: its page objects, not the tree that holds them.
-int PdfPages(const fs::path& pdf) {
+// Pages in a PDF file: its page objects, not the tree that holds them. Only those that show a
+// picture when `drawn`: a page Qt wrote with nothing drawn on it lists no pictures.
+int PdfPages(const fs::path& pdf, bool drawn = false) {
     const Bytes bytes = FileBytes(pdf);
     const QByteArray text(reinterpret_cast<const char*>(bytes.data()),
                           static_cast<qsizetype>(bytes.size()));
-    auto match =
-        QRegularExpression("/Type\\s*/Page(?![a-zA-Z])").globalMatch(QString::fromLatin1(text));
+    auto match = QRegularExpression(drawn ? "/XObject\\s*<<\\s*/Im" : "/Type\\s*/Page(?![a-zA-Z])")
+                     .globalMatch(QString::fromLatin1(text));
     int pages = 0;
     for (; match.hasNext(); match.next()) ++pages;
     return pages;
@@ -112,10 +113,10 @@ TEST(PrintoutExport, APngIsNotWrittenWithoutAPrintoutAndAnOldFileStays) {
 }
 
 // On A4 the printout's 256 dots span the paper's width, which leaves room for 362 rows a page
-// (297 / 210 x 256 = 362.06).
+// (297 / 210 x 256 = 362.06), 360 of them in whole lines; no page is left blank.
 TEST(PrintoutExport, PrintingFillsThePaperWidthAndContinuesOnNewPages) {
-    const std::pair<std::uint32_t, int> cases[] = {{1, 1},   {362, 1}, {363, 2},
-                                                   {724, 2}, {725, 3}, {8000, 23}};
+    const std::pair<std::uint32_t, int> cases[] = {{1, 1},   {360, 1}, {361, 2},
+                                                   {720, 2}, {721, 3}, {8000, 23}};
     for (const auto& [height, pages] : cases) {
         SCOPED_TRACE(height);
         rig::TempDir dir;
@@ -125,6 +126,7 @@ TEST(PrintoutExport, PrintingFillsThePaperWidthAndContinuesOnNewPages) {
         ToPdf(printer, dir.path() / "out.pdf");
         EXPECT_EQ(PrintPrintout(*picture, printer), pages);
         EXPECT_EQ(PdfPages(dir.path() / "out.pdf"), pages);
+        EXPECT_EQ(PdfPages(dir.path() / "out.pdf", true), pages);
     }
 }
 
@@ -142,6 +144,7 @@ TEST(PrintoutExport, PrintIsInTheWindowsContextMenuAndNeedsAPrintout) {
     int asked = 0;
     s.window.choosePrinter = [&](QPrinter& printer) {
         ++asked;
+        EXPECT_EQ(printer.pageLayout().margins(QPageLayout::Millimeter), QMarginsF(10, 10, 10, 10));
         ToPdf(printer, pdf);
         return asked == 2;  // the first time cancelled
     };

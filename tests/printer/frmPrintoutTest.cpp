@@ -197,10 +197,11 @@ TEST(frmPrintoutTest, SaveCopiesThePrintoutExactlyOrLeavesEverythingAsItWas) {
 
         ASSERT_EQ(s.rig.dialogs.requests.size(), 1u);
         const FileDialogRequest& r = s.rig.dialogs.requests[0];
-        EXPECT_EQ(std::tuple(r.kind, r.title, r.filter, r.defaultExtension, r.initialDirectory,
-                             r.pathMustExist, r.fileMustExist),
-                  std::tuple(FileDialogRequest::Kind::Save, "Save Printer Output", "*.BMP", "BMP",
-                             s.dir.text(), true, false));
+        EXPECT_EQ(
+            std::tuple(r.kind, r.title, r.filter, r.defaultExtension, r.initialDirectory,
+                       r.pathMustExist, r.fileMustExist),
+            std::tuple(FileDialogRequest::Kind::Save, "Save Printer Output",
+                       "*.BMP|*.BMP|PNG picture (*.png)|*.png", "BMP", s.dir.text(), true, false));
         EXPECT_EQ(FileBytes(target), c.after.value_or(FileBytes(s.printout())));
         EXPECT_EQ(s.rig.messages.shown, std::vector<Message>{});
         std::vector<std::string> names{"Copy.BMP", "New.BMP", "PrintOut.bmp"};
