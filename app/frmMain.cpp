@@ -230,8 +230,8 @@ void frmMain::Load() {
     link.state.PrintingFlag = false;
     const Settings saved = LoadSettings(platform_.files, SettingsPath(),
                                         NormaliseDirectory(platform_.programDirectory.string()));
-    options.TransferDirectory = saved.TransferDirectory;
-    options.PcFilePathMode = saved.PcFilePathMode;
+    options.TransferDirectory = saved.transfer.TransferDirectory;
+    options.PcFilePathMode = saved.transfer.PcFilePathMode;
 
     optionsWindow = new frmOptions(options, this);
     optionsWindow->setWindowFlag(Qt::Window);
@@ -239,7 +239,7 @@ void frmMain::Load() {
         link.services.messages.show(
             {kUnkeepableDirectoryText, kProgramTitle, MessageIcon::Exclamation, {}});
     };
-    optionsWindow->setFormats(saved.Zx81Format, saved.Zx80Format);
+    optionsWindow->setFormats(saved.transfer.Zx81Format, saved.transfer.Zx80Format);
     options.TransferDirectory = NormaliseDirectory(options.TransferDirectory);
     link.state.AbortFlag = false;
 
@@ -273,12 +273,9 @@ void frmMain::Load() {
 
 Settings frmMain::CurrentSettings() const {
     Settings s;
-    s.TransferDirectory = options.TransferDirectory;
-    s.PcFilePathMode = options.PcFilePathMode;
+    s.transfer = options;
     s.OptionsVisible = optionsWindow != nullptr && optionsWindow->isVisible();
     s.PrintoutVisible = printoutWindow != nullptr && printoutWindow->isVisible();
-    s.Zx81Format = options.Zx81Format;
-    s.Zx80Format = options.Zx80Format;
     s.Port = ports.savedText();
     return s;
 }

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
             .bytes());
 
     Settings settings;
-    settings.TransferDirectory = "/home/user/zx/";
+    settings.transfer.TransferDirectory = "/home/user/zx/";
     settings.Port = "3";
     const std::string text = FormatSettings(settings);
     Put(corpus / "settings", "written", std::vector<std::uint8_t>(text.begin(), text.end()));

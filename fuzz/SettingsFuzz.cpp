@@ -20,11 +20,13 @@ void Fail(const char* what) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const Settings read = brindle::ParseSettings(text, "/program/");
-    if (read.Zx81Format != "P81" && read.Zx81Format != "P") Fail("ZX81 format out of range");
-    if (read.Zx80Format != "O") Fail("ZX80 format out of range");
-    if (read.PcFilePathMode != 0 && read.PcFilePathMode != 1) Fail("mode out of range");
-    if (read.TransferDirectory.empty()) Fail("no transfer directory");
-    if (brindle::KeepableDirectory(read.TransferDirectory) &&
+    if (read.transfer.Zx81Format != "P81" && read.transfer.Zx81Format != "P")
+        Fail("ZX81 format out of range");
+    if (read.transfer.Zx80Format != "O") Fail("ZX80 format out of range");
+    if (read.transfer.PcFilePathMode != 0 && read.transfer.PcFilePathMode != 1)
+        Fail("mode out of range");
+    if (read.transfer.TransferDirectory.empty()) Fail("no transfer directory");
+    if (brindle::KeepableDirectory(read.transfer.TransferDirectory) &&
         brindle::ParseSettings(brindle::FormatSettings(read), "/elsewhere/") != read)
         Fail("settings written back read differently");
     return 0;

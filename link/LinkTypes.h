@@ -27,6 +27,8 @@ struct TransferOptions {
     int PcFilePathMode = 0;         // 1: a ZX81 name is a PC path
     std::string Zx81Format{kZx81FormatList[0]};
     std::string Zx80Format = "O";
+
+    bool operator==(const TransferOptions&) const = default;
 };
 
 // The status line while the rest of a program ended by Reset is taken off the link.

@@ -130,7 +130,7 @@ bool ReadBoolean(const std::string& line) {
 
 Settings ParseSettings(const std::string& text, const std::string& programDirectory) {
     Settings s;
-    s.TransferDirectory = programDirectory;
+    s.transfer.TransferDirectory = programDirectory;
     const std::vector<std::string> lines = splitLines(text);
     // A line holding a NUL is no value this program wrote (a path would be cut short at it):
     // it counts as missing.
@@ -141,18 +141,18 @@ Settings ParseSettings(const std::string& text, const std::string& programDirect
     };
     // An empty first line names no directory at all, and one that is not UTF-8 none that the
     // program can use; the program's own one serves instead.
-    if (line(1) && !line(1)->empty() && IsUtf8(*line(1))) s.TransferDirectory = *line(1);
+    if (line(1) && !line(1)->empty() && IsUtf8(*line(1))) s.transfer.TransferDirectory = *line(1);
     // The mode is a check box: any number but 0 turns it on.
-    if (line(2)) s.PcFilePathMode = LeadingNumber(*line(2)) != 0 ? 1 : 0;
+    if (line(2)) s.transfer.PcFilePathMode = LeadingNumber(*line(2)) != 0 ? 1 : 0;
     if (line(3)) s.OptionsVisible = ReadBoolean(*line(3));
     if (line(4)) s.PrintoutVisible = ReadBoolean(*line(4));
-    if (line(5)) s.Zx81Format = *line(5);
-    if (line(6)) s.Zx80Format = *line(6);
+    if (line(5)) s.transfer.Zx81Format = *line(5);
+    if (line(6)) s.transfer.Zx80Format = *line(6);
     if (line(7)) s.Port = *line(7);
-    if (std::find(kZx81FormatList.begin(), kZx81FormatList.end(), s.Zx81Format) ==
+    if (std::find(kZx81FormatList.begin(), kZx81FormatList.end(), s.transfer.Zx81Format) ==
         kZx81FormatList.end())
-        s.Zx81Format = kZx81FormatList[0];
-    if (s.Zx80Format != "O") s.Zx80Format = "O";
+        s.transfer.Zx81Format = kZx81FormatList[0];
+    if (s.transfer.Zx80Format != "O") s.transfer.Zx80Format = "O";
     return s;
 }
 
@@ -160,12 +160,12 @@ std::string FormatSettings(const Settings& s) {
     const char* crlf = "\r\n";
     auto boolean = [](bool b) { return b ? "True" : "False"; };
     std::string text;
-    text += s.TransferDirectory + crlf;
-    text += " " + std::to_string(s.PcFilePathMode) + " " + crlf;
+    text += s.transfer.TransferDirectory + crlf;
+    text += " " + std::to_string(s.transfer.PcFilePathMode) + " " + crlf;
     text += std::string(boolean(s.OptionsVisible)) + crlf;
     text += std::string(boolean(s.PrintoutVisible)) + crlf;
-    text += s.Zx81Format + crlf;
-    text += s.Zx80Format + crlf;
+    text += s.transfer.Zx81Format + crlf;
+    text += s.transfer.Zx80Format + crlf;
     text += s.Port + crlf;
     return text;
 }

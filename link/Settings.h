@@ -11,12 +11,9 @@ namespace brindle {
 
 // The program's choices between runs, as kept in the seven-line settings file.
 struct Settings {
-    std::string TransferDirectory;
-    int PcFilePathMode = 0;
+    TransferOptions transfer;
     bool OptionsVisible = false;
     bool PrintoutVisible = false;
-    std::string Zx81Format{kZx81FormatList[0]};
-    std::string Zx80Format = "O";
     std::string Port;
 
     bool operator==(const Settings&) const = default;
