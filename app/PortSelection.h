@@ -14,7 +14,8 @@ namespace brindle {
 // list shows `entries` and `selected`; the port is opened and closed only here.
 class PortSelection {
 public:
-    static constexpr const char* kLineSettings = "9600,n,8,2";
+    // 9600 baud, 8 data bits, no parity, 2 stop bits.
+    static constexpr LineSettings kLineSettings{9600, 8, Parity::None, StopBits::Two};
     static constexpr int kHighestPort = 20;
 
     PortSelection(SerialPort& port, MessageBoxes& messages);

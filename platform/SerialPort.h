@@ -17,6 +17,19 @@ enum class SerialEventKind { BytesReceived, FramingError, Other };
 // get it.
 enum class OpenFailure { None, NoSuchPort, InUse, PermissionDenied, Other };
 
+enum class Parity { None, Even, Odd, Mark, Space };
+enum class StopBits { One, OneAndHalf, Two };
+
+// How bytes are framed on the line.
+struct LineSettings {
+    int baud = 9600;
+    int dataBits = 8;
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::Two;
+
+    bool operator==(const LineSettings&) const = default;
+};
+
 // The serial port as the link sees it: numbered ports 1 to 20, raw bytes, DTR as the only
 // signal to the peer, and events delivered on the user-interface thread.
 class SerialPort {
@@ -35,8 +48,8 @@ public:
     virtual OpenFailure lastOpenFailure() const = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    // Line settings as "baud,parity,data,stop", for example "9600,n,8,2".
-    virtual bool setSettings(const std::string& settings) = 0;
+    // False when the device cannot frame bytes so; the settings in force stay then.
+    virtual bool setSettings(const LineSettings& settings) = 0;
 
     virtual int bytesWaiting() = 0;
     // Everything waiting at this moment; empty when nothing waits or the port is closed.

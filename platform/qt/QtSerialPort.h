@@ -10,19 +10,6 @@
 
 namespace brindle {
 
-// Line settings parsed from "baud,parity,data,stop", for example "9600,n,8,2".
-struct LineSettings {
-    qint32 baudRate = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::TwoStop;
-
-    bool operator==(const LineSettings&) const = default;
-};
-
-// Nothing when the text is not a valid settings text.
-std::optional<LineSettings> ParseLineSettings(const std::string& text);
-
 // The serial port over QSerialPort. Port numbers reach devices through a port map; events come
 // from the event loop of the user-interface thread.
 class QtSerialPort : public QObject, public SerialPort {
@@ -43,7 +30,7 @@ public:
     OpenFailure lastOpenFailure() const override { return lastFailure_; }
     void close() override;
     bool isOpen() const override;
-    bool setSettings(const std::string& settings) override;
+    bool setSettings(const LineSettings& settings) override;
 
     int bytesWaiting() override;
     Bytes readAll() override;

@@ -27,7 +27,7 @@ TEST_F(PortSelectionTest, ListsFreePortsInOrderAndKeepsTheChoiceWhileItStaysFree
     ports.PortList();
     EXPECT_EQ(ports.entries(), (std::vector<std::string>{"COM1", "COM3", "COM10"}));
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(port.settings(), "9600,n,8,2");
+    EXPECT_EQ(port.settings(), (LineSettings{9600, 8, Parity::None, StopBits::Two}));
     EXPECT_FALSE(port.isOpen());  // nothing was shown before, so nothing is selected
 
     ports.StartupChoice("COM9");  // not listed: the first port

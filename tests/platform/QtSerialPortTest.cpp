@@ -118,8 +118,8 @@ TEST_F(QtSerialPortTest, OpensWithTheLineSettingsAndKeepsDtrAcrossReopening) {
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8 | CSTOPB));
 
     // New settings apply to the open port and last across reopening; a bad text changes nothing.
-    EXPECT_TRUE(port_->setSettings("2400,n,8,1"));
-    EXPECT_FALSE(port_->setSettings("1200,n,9,2"));
+    EXPECT_TRUE(port_->setSettings({2400, 8, Parity::None, StopBits::One}));
+    EXPECT_FALSE(port_->setSettings({1200, 9, Parity::None, StopBits::Two}));
     t = settings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B2400));
     port_->setDtr(false);
@@ -236,7 +236,7 @@ TEST_F(QtSerialPortTest, FramingErrorComesAtOnceBeforeItsByte) {
     port.onEvent = [this](SerialEventKind kind) { events_.push_back(kind); };
     ASSERT_TRUE(port.open());
     EXPECT_EQ(settings().c_iflag & IGNPAR, tcflag_t(0));
-    ASSERT_TRUE(port.setSettings("9600,n,8,2"));
+    ASSERT_TRUE(port.setSettings({9600, 8, Parity::None, StopBits::Two}));
     EXPECT_EQ(settings().c_iflag & IGNPAR, tcflag_t(0));
 
     port.frames = 1;

@@ -66,11 +66,11 @@ public:
     OpenFailure lastOpenFailure() const override { return failure_; }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    bool setSettings(const std::string& settings) override {
+    bool setSettings(const LineSettings& settings) override {
         settings_ = settings;
         return true;
     }
-    const std::string& settings() const { return settings_; }
+    const LineSettings& settings() const { return settings_; }
     int bytesWaiting() override;
     Bytes readAll() override;
     bool write(const Bytes& bytes) override;
@@ -115,7 +115,7 @@ private:
     std::optional<std::size_t> readsLeft_;
     std::optional<std::size_t> writesLeft_;
     OpenFailure failure_ = OpenFailure::None;
-    std::string settings_;
+    LineSettings settings_{0, 0, Parity::None, StopBits::One};
 };
 
 }  // namespace brindle::rig
