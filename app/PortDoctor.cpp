@@ -69,4 +69,14 @@ std::string PortAdvice(OpenFailure failure, const std::string& device,
     return {};
 }
 
+std::string LatencyAdvice(const std::string& device, const LatencyTimer& timer) {
+    const std::string driver = timer.driver.empty() ? "" : "DRIVER==\"" + timer.driver + "\", ";
+    return device + " passes on what it receives only every " + std::to_string(timer.ms) +
+           " ms, and this user may not shorten that. A udev rule does it for every user: put "
+           "the line\nACTION==\"add\", SUBSYSTEM==\"usb-serial\", " +
+           driver +
+           "ATTR{latency_timer}=\"1\"\ninto /etc/udev/rules.d/50-usb-serial-latency.rules, "
+           "then plug the adapter in again.";
+}
+
 }  // namespace brindle

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTextCursor>
 
+#include "app/PortDoctor.h"
 #include "app/Requests.h"
 #include "options/OptionsRules.h"
 #include "options/frmAbout.h"
@@ -23,9 +24,6 @@
 namespace brindle {
 
 namespace {
-
-// What the status line says while the port's device is gone.
-constexpr const char* kPortLostStatus = "Port lost";
 
 // Design positions are in twips, 15 to a pixel for the small dialog font the layout was drawn
 // for. A larger font scales the whole layout, so that every text fits its control.
@@ -87,7 +85,7 @@ void PortComboBox::showPopup() {
 frmMain::frmMain(AppPlatform platform)
     : link({platform.port, platform.clock, platform.pump, platform.messages, platform.dialogs},
            options, *this),
-      ports(platform.port, platform.messages),
+      ports(platform.port, platform.catalogue, platform.messages),
       platform_(std::move(platform)) {
     setObjectName("frmMain");
     setWindowTitle(kProgramTitle);
@@ -111,7 +109,8 @@ frmMain::frmMain(AppPlatform platform)
         // The list shows no port, so the user knows to pick one again once it is back.
         ports.Lost();
         showPorts();
-        link.display.status = kPortLostStatus;
+        lostStatus_ = ports.savedText() + " lost: plug the adapter back in";
+        link.display.status = lostStatus_;
         present(link.display);
     };
     buildControls();
@@ -312,21 +311,35 @@ void frmMain::DevicesChanged() {
 }
 
 void frmMain::showPorts() {
-    if (ports.selected() >= 0 && link.display.status == kPortLostStatus) {
-        link.display.status.clear();
+    if (ports.selected() >= 0 && !lostStatus_.empty()) {
+        if (link.display.status == lostStatus_) link.display.status.clear();
+        lostStatus_.clear();
         present(link.display);
     }
     cboPort->clear();
     for (const std::string& entry : ports.entries()) {
         cboPort->addItem(QString::fromStdString(entry));
-        // The device, and an adapter's lasting name, which says which adapter it is.
-        const int number = PortSelection::PortNumberOf(entry);
-        std::string tip = platform_.port.deviceName(number);
-        const std::string id = platform_.port.deviceId(number);
-        if (!id.empty() && tip.find(id) == std::string::npos) tip += " (" + id + ")";
+        const std::string tip = portTip(PortSelection::PortNumberOf(entry));
         cboPort->setItemData(cboPort->count() - 1, QString::fromStdString(tip), Qt::ToolTipRole);
     }
     cboPort->setCurrentIndex(ports.selected());
+}
+
+std::string frmMain::portTip(int number) const {
+    // The device, and an adapter's lasting name, which says which adapter it is.
+    const PortCatalogue& catalogue = platform_.catalogue;
+    const std::string device = catalogue.deviceName(number);
+    std::string tip = device;
+    const std::string id = catalogue.deviceId(number);
+    if (!id.empty() && tip.find(id) == std::string::npos) tip += " (" + id + ")";
+    // The port in use was set to pass its bytes on at once when it was opened; one that still
+    // holds them back needs the system to do it.
+    if (platform_.port.isOpen() && platform_.port.portNumber() == number) {
+        if (const std::optional<LatencyTimer> timer = catalogue.latencyTimer(number);
+            timer && timer->ms > 1)
+            tip += "\n" + LatencyAdvice(device, *timer);
+    }
+    return tip;
 }
 
 void frmMain::present(const TransferDisplay& display) {

@@ -30,6 +30,7 @@ class frmPrintout;
 // the simulated peer, the virtual clock and scripted dialogs.
 struct AppPlatform {
     SerialPort& port;
+    const PortCatalogue& catalogue;
     Clock& clock;
     EventPump& pump;
     MessageBoxes& messages;
@@ -123,9 +124,12 @@ private:
     void buildMenus();
     void showPorts();
     void rebuildPortList();
+    std::string portTip(int number) const;
 
     AppPlatform platform_;
     TransferDisplay shown_;
+    // The status line while the port's device is gone; empty when it is not.
+    std::string lostStatus_;
 };
 
 }  // namespace brindle

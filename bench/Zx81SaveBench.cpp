@@ -59,7 +59,7 @@ void BM_Zx81Save16K(benchmark::State& state) {
         QtPump pump;
         rig::FakeMessages messages;
         rig::FakeDialogs dialogs;
-        frmMain w({peer, clock, pump, messages, dialogs, programDir.path(), nullptr, [] {}});
+        frmMain w({peer, peer, clock, pump, messages, dialogs, programDir.path(), nullptr, [] {}});
         w.Load();
         pump.extra = [&] { peer.deliverPendingEvent(); };
         peer.send(request);

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 namespace brindle {
@@ -30,20 +29,15 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 
-// The serial port as the link sees it: numbered ports 1 to 20, raw bytes, DTR as the only
-// signal to the peer, and events delivered on the user-interface thread.
+// The serial port as the link sees it: the byte stream of one of the numbered ports 1 to 20, DTR
+// as the only signal to the peer, and events delivered on the user-interface thread. What the
+// numbers stand for is the PortCatalogue's.
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
     virtual void setPortNumber(int number) = 0;
     virtual int portNumber() const = 0;
-    // The device behind a port number, for display; empty when there is none.
-    virtual std::string deviceName(int number) const = 0;
-    // The name that stays the device's whatever the port it is plugged into and the order of
-    // plugging (the serial/by-id name of a USB adapter); empty when it has none.
-    virtual std::string deviceId(int /*number*/) const { return {}; }
-
     virtual bool open() = 0;
     virtual OpenFailure lastOpenFailure() const = 0;
     virtual void close() = 0;

@@ -52,8 +52,9 @@ QSerialPort::StopBits QtStopBits(StopBits stopBits) {
 
 }  // namespace
 
-QtSerialPort::QtSerialPort(PortMap ports, QObject* parent)
-    : QObject(parent), ports_(std::move(ports)) {
+QtSerialPort::QtSerialPort(const PortCatalogue& ports, std::filesystem::path sysRoot,
+                           QObject* parent)
+    : QObject(parent), ports_(ports), sysRoot_(std::move(sysRoot)) {
     connect(&port_, &QSerialPort::readyRead, this, &QtSerialPort::postService);
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
 }
@@ -63,31 +64,22 @@ QtSerialPort::~QtSerialPort() {
     disconnect(&port_, nullptr, this, nullptr);
 }
 
-std::string QtSerialPort::deviceName(int number) const {
-    auto device = ports_.find(number);
-    return device == ports_.end() ? std::string() : device->second;
-}
-
-std::string QtSerialPort::deviceId(int number) const {
-    const std::string device = deviceName(number);
-    return device.empty() ? device : SerialIdName(device);
-}
-
 bool QtSerialPort::open() {
     close();
     lastFailure_ = OpenFailure::None;
-    auto device = ports_.find(number_);
-    if (device == ports_.end()) {
+    const std::string device = ports_.deviceName(number_);
+    if (device.empty()) {
         lastFailure_ = OpenFailure::NoSuchPort;
         return false;
     }
-    port_.setPortName(QString::fromStdString(device->second));
+    port_.setPortName(QString::fromStdString(device));
     applySettings();
     if (!port_.open(QIODevice::ReadWrite)) {
-        lastFailure_ = classifyOpenFailure(device->second);
+        lastFailure_ = classifyOpenFailure(device);
         return false;
     }
     keepBadBytes();
+    keepUpPace(device);
     applyDtr();
     framingErrors_ = framingErrorCount();
     return true;
@@ -104,6 +96,20 @@ void QtSerialPort::keepBadBytes() {
         ::tcsetattr(port_.handle(), TCSANOW, &t);
     }
 #endif
+}
+
+void QtSerialPort::keepUpPace(const std::string& device) {
+#ifdef Q_OS_LINUX
+    // A USB adapter holds what it receives for up to its latency timer (16 ms unless told
+    // otherwise) before passing it on; in low-latency mode it passes it on at once. Devices that
+    // have no such mode (a pseudo-terminal) refuse, and lose nothing by it.
+    serial_struct serial{};
+    if (::ioctl(port_.handle(), TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(port_.handle(), TIOCSSERIAL, &serial);
+    }
+#endif
+    ShortenLatencyTimer(device, sysRoot_);
 }
 
 OpenFailure QtSerialPort::classifyOpenFailure(const std::string& device) const {

@@ -2,29 +2,28 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "platform/PortCatalogue.h"
 #include "platform/PortMap.h"
 #include "platform/SerialPort.h"
 
 namespace brindle {
 
-// The serial port over QSerialPort. Port numbers reach devices through a port map; events come
-// from the event loop of the user-interface thread.
+// The serial port over QSerialPort. Port numbers reach devices through the catalogue; events
+// come from the event loop of the user-interface thread. sysRoot stands for /sys, where a USB
+// adapter's latency timer is set.
 class QtSerialPort : public QObject, public SerialPort {
     Q_OBJECT
 public:
-    explicit QtSerialPort(PortMap ports, QObject* parent = nullptr);
+    explicit QtSerialPort(const PortCatalogue& ports, std::filesystem::path sysRoot = "/sys",
+                          QObject* parent = nullptr);
     ~QtSerialPort() override;
-
-    // A fresh map from a new search for devices; takes effect at the next open().
-    void setPortMap(PortMap ports) { ports_ = std::move(ports); }
 
     void setPortNumber(int number) override { number_ = number; }
     int portNumber() const override { return number_; }
-    std::string deviceName(int number) const override;
-    std::string deviceId(int number) const override;
 
     bool open() override;
     OpenFailure lastOpenFailure() const override { return lastFailure_; }
@@ -48,6 +47,7 @@ protected:
 private:
     bool applySettings();
     void keepBadBytes();
+    void keepUpPace(const std::string& device);
     void applyDtr();
     void takeFromSystem();
     void onError(QSerialPort::SerialPortError error);
@@ -57,7 +57,8 @@ private:
     OpenFailure classifyOpenFailure(const std::string& device) const;
 
     QSerialPort port_;
-    PortMap ports_;
+    const PortCatalogue& ports_;
+    std::filesystem::path sysRoot_;
     int number_ = kFirstPortNumber;
     LineSettings settings_;
     bool dtr_ = false;

@@ -11,7 +11,7 @@ protected:
     rig::VirtualClock clock;
     rig::SimPeer port{clock};
     rig::FakeMessages messages;
-    PortSelection ports{port, messages};
+    PortSelection ports{port, port, messages};
 
     static Message error(const std::string& text, const std::string& detail = {}) {
         return {text, "Error", MessageIcon::Exclamation, detail};

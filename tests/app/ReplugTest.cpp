@@ -32,7 +32,7 @@ struct Desk {
         peer.ports = {{1, OpenFailure::None}, {3, OpenFailure::None}};
         peer.devices = {{1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"}};
         peer.ids = {{3, "usb-FTDI_FT232R_A9XYZ-if00-port0"}};
-        window = std::make_unique<frmMain>(AppPlatform{peer, clock, pump, messages, dialogs,
+        window = std::make_unique<frmMain>(AppPlatform{peer, peer, clock, pump, messages, dialogs,
                                                        programDir.path(),
                                                        [this] { ++rediscoveries; }, [] {}});
         window->Load();
@@ -108,7 +108,7 @@ TEST(Replug, TheSameAdapterBackIsOpenedIdleAndTheNextSaveLands) {
         SCOPED_TRACE(c.what);
         Desk fresh;
         fresh.pullOut();
-        EXPECT_EQ(fresh.window->lblStatus->text(), "Port lost");
+        EXPECT_EQ(fresh.window->lblStatus->text(), "COM3 lost: plug the adapter back in");
 
         // Devices change while the adapter is still out: nothing is opened, nothing is said.
         fresh.window->DevicesChanged();
@@ -126,7 +126,7 @@ TEST(Replug, TheSameAdapterBackIsOpenedIdleAndTheNextSaveLands) {
         if (c.reopened == 0) {
             EXPECT_FALSE(fresh.peer.isOpen());
             EXPECT_EQ(fresh.window->cboPort->currentIndex(), -1);
-            EXPECT_EQ(fresh.window->lblStatus->text(), "Port lost");
+            EXPECT_EQ(fresh.window->lblStatus->text(), "COM3 lost: plug the adapter back in");
             continue;
         }
         const std::string entry = "COM" + std::to_string(c.reopened);

@@ -15,6 +15,8 @@
 #include <memory>
 #include <thread>
 
+#include "tests/rig/FixedPorts.h"
+
 namespace brindle {
 namespace {
 
@@ -59,7 +61,8 @@ protected:
         ASSERT_EQ(::openpty(&master_, &slave_, name, nullptr, nullptr), 0);
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         path_ = name;
-        port_ = std::make_unique<QtSerialPort>(PortMap{{kPort, path_}});
+        ports_ = std::make_unique<rig::FixedPorts>(PortMap{{kPort, path_}});
+        port_ = std::make_unique<QtSerialPort>(*ports_);
         port_->setPortNumber(kPort);
         port_->onEvent = [this](SerialEventKind kind) { events_.push_back(kind); };
         port_->onLost = [this] { ++losses_; };
@@ -103,6 +106,7 @@ protected:
     int master_ = -1;
     int slave_ = -1;
     std::string path_;
+    std::unique_ptr<rig::FixedPorts> ports_;
     std::unique_ptr<QtSerialPort> port_;
     Events events_;
     int losses_ = 0;
@@ -136,12 +140,14 @@ TEST_F(QtSerialPortTest, OpenFailuresSayWhy) {
     port_->setPortNumber(kPort + 1);
     EXPECT_FALSE(port_->open());
     EXPECT_EQ(port_->lastOpenFailure(), OpenFailure::NoSuchPort);
-    QtSerialPort missing(PortMap{{1, path_ + "-absent"}});
+    const rig::FixedPorts absent(PortMap{{1, path_ + "-absent"}});
+    QtSerialPort missing(absent);
     missing.setPortNumber(1);
     EXPECT_FALSE(missing.open());
     EXPECT_EQ(missing.lastOpenFailure(), OpenFailure::NoSuchPort);
 
-    QtSerialPort other(PortMap{{1, path_}});  // another user of the device
+    const rig::FixedPorts same(PortMap{{1, path_}});
+    QtSerialPort other(same);  // another user of the device
     other.setPortNumber(1);
     ASSERT_TRUE(other.open());
     port_->setPortNumber(kPort);
@@ -231,7 +237,7 @@ protected:
 // the program at once, before that byte; the count, not the byte, says it was one.
 TEST_F(QtSerialPortTest, FramingErrorComesAtOnceBeforeItsByte) {
     port_.reset();
-    CountingPort port(PortMap{{kPort, path_}});
+    CountingPort port(*ports_);
     port.setPortNumber(kPort);
     port.onEvent = [this](SerialEventKind kind) { events_.push_back(kind); };
     ASSERT_TRUE(port.open());

@@ -251,7 +251,8 @@ TEST(frmPrintoutTest, ALineFromThePeerReachesTheWindowAndAFailureShowsOverPrinti
     FakeMessages messages;
     FakeDialogs dialogs;
     TempDir programDir;
-    frmMain w(AppPlatform{peer, clock, pump, messages, dialogs, programDir.path(), nullptr, [] {}});
+    frmMain w(
+        AppPlatform{peer, peer, clock, pump, messages, dialogs, programDir.path(), nullptr, [] {}});
     w.Load();
     const auto line = [](int k) {
         return Concat({27, 0x31, 0x1B, 0x4C, 0x00, 0x01}, LineColumns(k));

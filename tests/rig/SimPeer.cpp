@@ -27,9 +27,13 @@ std::string SimPeer::deviceName(int number) const {
     return ports.count(number) != 0 ? "/dev/sim" + std::to_string(number) : std::string{};
 }
 
+OpenFailure SimPeer::availability(int number) const {
+    auto it = ports.find(number);
+    return it == ports.end() ? OpenFailure::NoSuchPort : it->second;
+}
+
 bool SimPeer::open() {
-    auto it = ports.find(number_);
-    failure_ = it == ports.end() ? OpenFailure::NoSuchPort : it->second;
+    failure_ = availability(number_);
     open_ = failure_ == OpenFailure::None && !unplugged_;
     return open_;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PortCatalogue.h"
 #include "platform/SerialPort.h"
 #include "tests/rig/VirtualClock.h"
 
@@ -15,8 +16,8 @@ namespace brindle::rig {
 // The Spectrum end of the cable, seen through the PC's serial port. It starts a byte only while
 // DTR is high, and each byte takes 11 bit times at 9600 baud (8N2); a byte already on the line
 // when DTR drops still arrives. It records what the PC writes, whose bytes take the same time on
-// the other wire, and can fail like an unplugged adapter.
-class SimPeer : public SerialPort {
+// the other wire, and can fail like an unplugged adapter. It also lists the machine's ports.
+class SimPeer : public SerialPort, public PortCatalogue {
 public:
     static constexpr std::int64_t kByteNs = 11LL * 1'000'000'000 / 9600;
 
@@ -58,10 +59,13 @@ public:
     // Availability of each port number for port-list tests; numbers not named do not exist.
     std::map<int, OpenFailure> ports{{1, OpenFailure::None}};
 
+    // --- the PC's list of ports (PortCatalogue) ---
+    std::string deviceName(int number) const override;
+    OpenFailure availability(int number) const override;
+
     // --- the PC's side (SerialPort) ---
     void setPortNumber(int number) override { number_ = number; }
     int portNumber() const override { return number_; }
-    std::string deviceName(int number) const override;
     bool open() override;
     OpenFailure lastOpenFailure() const override { return failure_; }
     void close() override { open_ = false; }
