@@ -172,7 +172,10 @@ void frmMain::buildControls() {
         showPorts();
     });
 
-    lblStatus = label(client, "lblStatus", "", twips(4080, 960, 975, 255));
+    // A status that names a lost port and what to do takes several lines, down to Reset.
+    lblStatus = label(client, "lblStatus", "", twips(4080, 960, 975, 900));
+    lblStatus->setWordWrap(true);
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     cmdClear = new QPushButton("R&eset", client);
     cmdClear->setObjectName("cmdClear");
