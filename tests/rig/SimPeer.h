@@ -23,6 +23,14 @@ public:
 
     explicit SimPeer(VirtualClock& clock);
 
+    // A USB adapter between the PC and the line: the peer's bytes reach the PC's input only at
+    // the adapter's turns, one every burstNs, and DTR changes reach the line dtrLagNs late.
+    struct Adapter {
+        std::int64_t burstNs = 16'000'000;
+        std::int64_t dtrLagNs = 1'000'000;
+    };
+    void useAdapter(Adapter adapter) { adapter_ = adapter; }
+
     // --- the peer's side ---
     // Queues bytes for the peer to send as soon as DTR lets it.
     void send(const Bytes& bytes);
@@ -30,8 +38,10 @@ public:
     void sendAt(std::int64_t notBeforeNs, const Bytes& bytes);
     // Bytes that are already in the PC's input buffer, as if they had just arrived.
     void arrive(const Bytes& bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
-    // Bytes the peer still has to send.
-    std::size_t pendingBytes() const { return pending_.size() + (inFlight_ ? 1 : 0); }
+    // Bytes the peer still has to send, or that the adapter still holds.
+    std::size_t pendingBytes() const {
+        return pending_.size() + (inFlight_ ? 1 : 0) + held_.size();
+    }
     // Everything the PC wrote, in order, with the virtual time of each write.
     struct Write {
         std::int64_t atNs;
@@ -56,6 +66,8 @@ public:
     void unplugAfterWriting(std::size_t bytes) { writesLeft_ = bytes; }
     // Counts DTR changes to high, for tests of pacing.
     int dtrRaises() const { return dtrRaises_; }
+    // Counts the PC's attempts to open a port.
+    int opens() const { return opens_; }
     // Availability of each port number for port-list tests; numbers not named do not exist.
     std::map<int, OpenFailure> ports{{1, OpenFailure::None}};
 
@@ -94,6 +106,7 @@ public:
 
 private:
     void catchUp(std::int64_t nowNs);
+    void flow(std::int64_t untilNs);
     void pullOut();
 
     VirtualClock& clock_;
@@ -102,6 +115,14 @@ private:
         std::int64_t notBeforeNs;
     };
     std::deque<Pending> pending_;
+    std::deque<Pending> held_;  // in the adapter, each until its turn
+    struct DtrChange {
+        bool high;
+        std::int64_t atNs;
+    };
+    std::deque<DtrChange> dtrChanges_;  // on their way to the line
+    bool lineDtr_ = false;              // DTR as the peer sees it
+    Adapter adapter_{0, 0};
     bool inFlight_ = false;
     std::uint8_t inFlightByte_ = 0;
     std::int64_t inFlightEndNs_ = 0;
@@ -112,6 +133,7 @@ private:
     std::vector<Write> writes_;
     bool dtr_ = false;
     int dtrRaises_ = 0;
+    int opens_ = 0;
     int threshold_ = 1;
     int number_ = 1;
     bool open_ = false;
