@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/LatencyTimer.h"
+#include "platform/PortCatalogue.h"
 #include "platform/PortHolders.h"
 #include "platform/SerialPort.h"
 
@@ -15,8 +15,9 @@ namespace brindle {
 std::string PortAdvice(OpenFailure failure, const std::string& device,
                        const std::vector<PortHolder>& holders);
 
-// What to tell a user whose adapter still holds back what it receives after the program asked
-// for low latency and tried to set its latency timer: the udev rule that sets the timer.
-std::string LatencyAdvice(const std::string& device, const LatencyTimer& timer);
+// What the port list shows for a port: its device and an adapter's lasting name, which says which
+// adapter it is. The port in use was asked for low latency when it was opened; if its adapter
+// still holds back what it receives, the udev rule that makes it pass bytes on at once follows.
+std::string PortTip(const PortCatalogue& catalogue, const SerialPort& port, int number);
 
 }  // namespace brindle

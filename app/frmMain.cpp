@@ -322,27 +322,11 @@ void frmMain::showPorts() {
     cboPort->clear();
     for (const std::string& entry : ports.entries()) {
         cboPort->addItem(QString::fromStdString(entry));
-        const std::string tip = portTip(PortSelection::PortNumberOf(entry));
+        const std::string tip =
+            PortTip(platform_.catalogue, platform_.port, PortSelection::PortNumberOf(entry));
         cboPort->setItemData(cboPort->count() - 1, QString::fromStdString(tip), Qt::ToolTipRole);
     }
     cboPort->setCurrentIndex(ports.selected());
-}
-
-std::string frmMain::portTip(int number) const {
-    // The device, and an adapter's lasting name, which says which adapter it is.
-    const PortCatalogue& catalogue = platform_.catalogue;
-    const std::string device = catalogue.deviceName(number);
-    std::string tip = device;
-    const std::string id = catalogue.deviceId(number);
-    if (!id.empty() && tip.find(id) == std::string::npos) tip += " (" + id + ")";
-    // The port in use was set to pass its bytes on at once when it was opened; one that still
-    // holds them back needs the system to do it.
-    if (platform_.port.isOpen() && platform_.port.portNumber() == number) {
-        if (const std::optional<LatencyTimer> timer = catalogue.latencyTimer(number);
-            timer && timer->ms > 1)
-            tip += "\n" + LatencyAdvice(device, *timer);
-    }
-    return tip;
 }
 
 void frmMain::present(const TransferDisplay& display) {

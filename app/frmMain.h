@@ -124,7 +124,6 @@ private:
     void buildMenus();
     void showPorts();
     void rebuildPortList();
-    std::string portTip(int number) const;
 
     AppPlatform platform_;
     TransferDisplay shown_;

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         dataDirectories.emplace_back(dir.toStdString());
 
     brindle::SystemPortCatalogue catalogue(programDir);
-    brindle::QtSerialPort port(catalogue);
+    brindle::QtSerialPort port([&](int number) { return catalogue.deviceName(number); });
     brindle::QtClock clock;
     brindle::QtEventPump pump;
     brindle::QtMessageBoxes messages;

@@ -1,7 +1,9 @@
 #include "platform/qt/QtSerialPort.h"
 
 #include <QTimer>
+
 #include <cassert>
+#include "platform/LatencyTimer.h"
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -52,9 +54,8 @@ QSerialPort::StopBits QtStopBits(StopBits stopBits) {
 
 }  // namespace
 
-QtSerialPort::QtSerialPort(const PortCatalogue& ports, std::filesystem::path sysRoot,
-                           QObject* parent)
-    : QObject(parent), ports_(ports), sysRoot_(std::move(sysRoot)) {
+QtSerialPort::QtSerialPort(DeviceOf deviceOf, std::filesystem::path sysRoot, QObject* parent)
+    : QObject(parent), deviceOf_(std::move(deviceOf)), sysRoot_(std::move(sysRoot)) {
     connect(&port_, &QSerialPort::readyRead, this, &QtSerialPort::postService);
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
 }
@@ -67,7 +68,7 @@ QtSerialPort::~QtSerialPort() {
 bool QtSerialPort::open() {
     close();
     lastFailure_ = OpenFailure::None;
-    const std::string device = ports_.deviceName(number_);
+    const std::string device = deviceOf_(number_);
     if (device.empty()) {
         lastFailure_ = OpenFailure::NoSuchPort;
         return false;

@@ -3,22 +3,23 @@
 #include <QObject>
 #include <QSerialPort>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
-#include "platform/PortCatalogue.h"
 #include "platform/PortMap.h"
 #include "platform/SerialPort.h"
 
 namespace brindle {
 
-// The serial port over QSerialPort. Port numbers reach devices through the catalogue; events
-// come from the event loop of the user-interface thread. sysRoot stands for /sys, where a USB
-// adapter's latency timer is set.
+// The serial port over QSerialPort. Port numbers reach devices through deviceOf (empty for a
+// number without one); events come from the event loop of the user-interface thread. sysRoot
+// stands for /sys, where a USB adapter's latency timer is set.
 class QtSerialPort : public QObject, public SerialPort {
     Q_OBJECT
 public:
-    explicit QtSerialPort(const PortCatalogue& ports, std::filesystem::path sysRoot = "/sys",
+    using DeviceOf = std::function<std::string(int number)>;
+    explicit QtSerialPort(DeviceOf deviceOf, std::filesystem::path sysRoot = "/sys",
                           QObject* parent = nullptr);
     ~QtSerialPort() override;
 
@@ -57,7 +58,7 @@ private:
     OpenFailure classifyOpenFailure(const std::string& device) const;
 
     QSerialPort port_;
-    const PortCatalogue& ports_;
+    DeviceOf deviceOf_;
     std::filesystem::path sysRoot_;
     int number_ = kFirstPortNumber;
     LineSettings settings_;

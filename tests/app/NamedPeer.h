@@ -23,12 +23,7 @@ public:
     std::vector<PortHolder> holders(int number) const override {
         return FindPortHolders(deviceName(number), procRoot);
     }
-    std::optional<LatencyTimer> latencyTimer(int number) const override {
-        auto it = latency.find(number);
-        return it == latency.end() ? std::nullopt : std::optional(it->second);
-    }
     std::map<int, std::string> devices;
-    std::map<int, LatencyTimer> latency;
     std::map<int, std::string> ids;
     std::filesystem::path procRoot = "/proc";
 };

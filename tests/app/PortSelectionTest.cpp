@@ -29,10 +29,12 @@ TEST_F(PortSelectionTest, ListsFreePortsInOrderAndKeepsTheChoiceWhileItStaysFree
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(port.settings(), (LineSettings{9600, 8, Parity::None, StopBits::Two}));
     EXPECT_FALSE(port.isOpen());  // nothing was shown before, so nothing is selected
+    EXPECT_EQ(port.opens(), 0);   // the list is built without opening a device
 
     ports.StartupChoice("COM9");  // not listed: the first port
     EXPECT_EQ(ports.text(), "COM1");
     EXPECT_EQ(port.portNumber(), 1);
+    EXPECT_EQ(port.opens(), 1);
     ports.StartupChoice("COM10");
     EXPECT_EQ(ports.text(), "COM10");
     EXPECT_TRUE(port.isOpen());

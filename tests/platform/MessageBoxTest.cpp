@@ -11,22 +11,16 @@ namespace {
 // A box leaves its caption room beside the title bar's icon and three buttons (each as wide as
 // the bar is high), however short its text.
 TEST(MessageBoxFor, IsWideEnoughForItsWholeTitle) {
-    const Message messages[] = {
-        {"Invalid File", "Error", MessageIcon::None, {}},
-        {"Invalid Filename", "Brindle V1.06: a caption far longer than its text", {}, {}},
-    };
     QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
     titleFont.setBold(true);
-    for (const Message& message : messages) {
-        const std::unique_ptr<QMessageBox> box = MessageBoxFor(message, nullptr);
+    for (const char* caption : {"Error", "Brindle V1.06: a caption far longer than its text"}) {
+        const auto box = MessageBoxFor({"Invalid File", caption, MessageIcon::None, {}}, nullptr);
         box->show();
         QApplication::processEvents();
-        const int buttons = 4 * box->style()->pixelMetric(QStyle::PM_TitleBarHeight);
-        EXPECT_GE(box->width(), QFontMetrics(titleFont).horizontalAdvance(
-                                    QString::fromStdString(message.caption)) +
-                                    buttons)
-            << message.caption;
-        EXPECT_EQ(box->windowTitle().toStdString(), message.caption);
+        EXPECT_GE(box->width(), QFontMetrics(titleFont).horizontalAdvance(caption) +
+                                    4 * box->style()->pixelMetric(QStyle::PM_TitleBarHeight))
+            << caption;
+        EXPECT_EQ(box->windowTitle(), caption);
     }
 }
 

@@ -15,8 +15,6 @@
 #include <memory>
 #include <thread>
 
-#include "tests/rig/FixedPorts.h"
-
 namespace brindle {
 namespace {
 
@@ -61,8 +59,8 @@ protected:
         ASSERT_EQ(::openpty(&master_, &slave_, name, nullptr, nullptr), 0);
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         path_ = name;
-        ports_ = std::make_unique<rig::FixedPorts>(PortMap{{kPort, path_}});
-        port_ = std::make_unique<QtSerialPort>(*ports_);
+        port_ = std::make_unique<QtSerialPort>(
+            [this](int number) { return number == kPort ? path_ : std::string(); });
         port_->setPortNumber(kPort);
         port_->onEvent = [this](SerialEventKind kind) { events_.push_back(kind); };
         port_->onLost = [this] { ++losses_; };
@@ -106,7 +104,6 @@ protected:
     int master_ = -1;
     int slave_ = -1;
     std::string path_;
-    std::unique_ptr<rig::FixedPorts> ports_;
     std::unique_ptr<QtSerialPort> port_;
     Events events_;
     int losses_ = 0;
@@ -140,14 +137,12 @@ TEST_F(QtSerialPortTest, OpenFailuresSayWhy) {
     port_->setPortNumber(kPort + 1);
     EXPECT_FALSE(port_->open());
     EXPECT_EQ(port_->lastOpenFailure(), OpenFailure::NoSuchPort);
-    const rig::FixedPorts absent(PortMap{{1, path_ + "-absent"}});
-    QtSerialPort missing(absent);
+    QtSerialPort missing([this](int) { return path_ + "-absent"; });
     missing.setPortNumber(1);
     EXPECT_FALSE(missing.open());
     EXPECT_EQ(missing.lastOpenFailure(), OpenFailure::NoSuchPort);
 
-    const rig::FixedPorts same(PortMap{{1, path_}});
-    QtSerialPort other(same);  // another user of the device
+    QtSerialPort other([this](int) { return path_; });  // another user of the device
     other.setPortNumber(1);
     ASSERT_TRUE(other.open());
     port_->setPortNumber(kPort);
@@ -237,7 +232,7 @@ protected:
 // the program at once, before that byte; the count, not the byte, says it was one.
 TEST_F(QtSerialPortTest, FramingErrorComesAtOnceBeforeItsByte) {
     port_.reset();
-    CountingPort port(*ports_);
+    CountingPort port([this](int) { return path_; });
     port.setPortNumber(kPort);
     port.onEvent = [this](SerialEventKind kind) { events_.push_back(kind); };
     ASSERT_TRUE(port.open());

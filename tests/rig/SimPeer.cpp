@@ -40,12 +40,12 @@ bool SimPeer::open() {
 }
 
 void SimPeer::catchUp(std::int64_t nowNs) {
-    while (!dtrChanges_.empty() && dtrChanges_.front().atNs <= nowNs) {
-        const DtrChange change = dtrChanges_.front();
+    while (!dtrChanges_.empty() && dtrChanges_.front().first <= nowNs) {
+        const auto [atNs, high] = dtrChanges_.front();
         dtrChanges_.pop_front();
-        flow(change.atNs);
-        if (change.high && !lineDtr_) dtrHighSinceNs_ = change.atNs;
-        lineDtr_ = change.high;
+        flow(atNs);
+        if (high && !lineDtr_) dtrHighSinceNs_ = atNs;
+        lineDtr_ = high;
     }
     flow(nowNs);
     while (!held_.empty() && held_.front().notBeforeNs <= nowNs) {
@@ -127,7 +127,7 @@ void SimPeer::setDtr(bool high) {
     catchUp(clock_.nowNs());
     if (high && !dtr_) ++dtrRaises_;
     dtr_ = high;
-    dtrChanges_.push_back({high, clock_.nowNs() + adapter_.dtrLagNs});
+    dtrChanges_.emplace_back(clock_.nowNs() + adapter_.dtrLagNs, high);
     catchUp(clock_.nowNs());
 }
 

@@ -115,13 +115,9 @@ private:
         std::int64_t notBeforeNs;
     };
     std::deque<Pending> pending_;
-    std::deque<Pending> held_;  // in the adapter, each until its turn
-    struct DtrChange {
-        bool high;
-        std::int64_t atNs;
-    };
-    std::deque<DtrChange> dtrChanges_;  // on their way to the line
-    bool lineDtr_ = false;              // DTR as the peer sees it
+    std::deque<Pending> held_;                              // in the adapter, each until its turn
+    std::deque<std::pair<std::int64_t, bool>> dtrChanges_;  // when the line sees each, and how
+    bool lineDtr_ = false;                                  // DTR as the peer sees it
     Adapter adapter_{0, 0};
     bool inFlight_ = false;
     std::uint8_t inFlightByte_ = 0;
