@@ -1,9 +1,7 @@
 #include "platform/qt/QtSerialPort.h"
 
 #include <QTimer>
-
 #include <cassert>
-#include "platform/LatencyTimer.h"
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -16,6 +14,8 @@
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
 #endif
+
+#include "platform/LatencyTimer.h"
 
 namespace brindle {
 
