@@ -69,4 +69,21 @@ std::string PortAdvice(OpenFailure failure, const std::string& device,
     return {};
 }
 
+std::string PortTip(const PortCatalogue& catalogue, const SerialPort& port, int number) {
+    const std::string device = catalogue.deviceName(number);
+    std::string tip = device;
+    const std::string id = catalogue.deviceId(number);
+    if (!id.empty() && device.find(id) == std::string::npos) tip += " (" + id + ")";
+    const std::optional<LatencyTimer> timer = catalogue.latencyTimer(number);
+    if (!port.isOpen() || port.portNumber() != number || !timer || timer->ms <= 1) return tip;
+    const std::string driver = timer->driver.empty() ? "" : "DRIVER==\"" + timer->driver + "\", ";
+    return tip + "\n" + device + " passes on what it receives only every " +
+           std::to_string(timer->ms) +
+           " ms, and this user may not shorten that. A udev rule does it for every user: put "
+           "the line\nACTION==\"add\", SUBSYSTEM==\"usb-serial\", " +
+           driver +
+           "ATTR{latency_timer}=\"1\"\ninto /etc/udev/rules.d/50-usb-serial-latency.rules, "
+           "then plug the adapter in again.";
+}
+
 }  // namespace brindle

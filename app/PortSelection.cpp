@@ -15,8 +15,9 @@ Message portError(const std::string& text, const std::string& detail = {}) {
 
 }  // namespace
 
-PortSelection::PortSelection(SerialPort& port, MessageBoxes& messages)
-    : port_(port), messages_(messages) {}
+PortSelection::PortSelection(SerialPort& port, const PortCatalogue& catalogue,
+                             MessageBoxes& messages)
+    : port_(port), catalogue_(catalogue), messages_(messages) {}
 
 std::string PortSelection::text() const {
     return selected_ >= 0 ? entries_[static_cast<std::size_t>(selected_)] : std::string{};
@@ -49,11 +50,10 @@ void PortSelection::PortList() {
     selected_ = -1;
     bool permissionDenied = false;
     for (int number = 1; number <= kHighestPort; ++number) {
-        port_.setPortNumber(number);
-        if (port_.open()) {
-            port_.close();
+        const OpenFailure availability = catalogue_.availability(number);
+        if (availability == OpenFailure::None) {
             entries_.push_back("COM" + std::to_string(number));
-        } else if (port_.lastOpenFailure() == OpenFailure::PermissionDenied) {
+        } else if (availability == OpenFailure::PermissionDenied) {
             permissionDenied = true;
         }
     }
@@ -81,16 +81,15 @@ void PortSelection::Select(int index) {
     if (port_.isOpen()) port_.close();
     const int number = PortNumberOf(entries_[static_cast<std::size_t>(index)]);
     port_.setPortNumber(number);
-    const std::string device = port_.deviceName(number);
+    const std::string device = catalogue_.deviceName(number);
     if (port_.open()) {
         openedDevice_ = device;
-        openedId_ = port_.deviceId(number);
+        openedId_ = catalogue_.deviceId(number);
         return;
     }
     const OpenFailure failure = port_.lastOpenFailure();
-    const std::vector<PortHolder> holders = failure == OpenFailure::InUse && !device.empty()
-                                                ? FindPortHolders(device, procRoot)
-                                                : std::vector<PortHolder>{};
+    const std::vector<PortHolder> holders =
+        failure == OpenFailure::InUse ? catalogue_.holders(number) : std::vector<PortHolder>{};
     messages_.show(portError("Can not open COM" + std::to_string(number),
                              PortAdvice(failure, device, holders)));
 }
@@ -99,19 +98,19 @@ bool PortSelection::Replug() {
     if (lost_.empty() || selected_ >= 0 || openedDevice_.empty()) return false;
     for (int number = 1; number <= kHighestPort; ++number) {
         // An adapter known by its lasting name must be that adapter, whatever node it has now.
-        const std::string id = port_.deviceId(number);
+        const std::string id = catalogue_.deviceId(number);
         const bool same = !openedId_.empty() && !id.empty()
                               ? id == openedId_
-                              : port_.deviceName(number) == openedDevice_;
+                              : catalogue_.deviceName(number) == openedDevice_;
         if (!same) continue;
         port_.setPortNumber(number);
         // A node is often made before it may be opened; the next change tries again.
         if (!port_.open()) return false;
-        openedDevice_ = port_.deviceName(number);
+        openedDevice_ = catalogue_.deviceName(number);
         openedId_ = id;
         // The list follows: ports whose device is gone leave it, the one back joins it.
         std::erase_if(entries_, [this](const std::string& e) {
-            return port_.deviceName(PortNumberOf(e)).empty();
+            return catalogue_.deviceName(PortNumberOf(e)).empty();
         });
         const std::string entry = "COM" + std::to_string(number);
         auto at = std::lower_bound(entries_.begin(), entries_.end(), number,

@@ -1,26 +1,27 @@
 #pragma once
 
-#include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/PortCatalogue.h"
 #include "platform/SerialPort.h"
 #include "platform/System.h"
 
 namespace brindle {
 
 // The list of free serial ports (COM1 to COM20) and the port in use. The main window's port
-// list shows `entries` and `selected`; the port is opened and closed only here.
+// list shows `entries` and `selected`; the port is opened and closed only here, and only the
+// port chosen is ever opened.
 class PortSelection {
 public:
-    static constexpr const char* kLineSettings = "9600,n,8,2";
+    // 9600 baud, 8 data bits, no parity, 2 stop bits.
+    static constexpr LineSettings kLineSettings{9600, 8, Parity::None, StopBits::Two};
     static constexpr int kHighestPort = 20;
 
-    PortSelection(SerialPort& port, MessageBoxes& messages);
+    PortSelection(SerialPort& port, const PortCatalogue& catalogue, MessageBoxes& messages);
 
-    // Rebuilds the list: closes the port, probes every number, and selects again the entry that
-    // was shown, if it is still free.
+    // Rebuilds the list: closes the port, asks the catalogue which numbers are free, and selects
+    // again the entry that was shown, if it is still free.
     void PortList();
     // Chooses an entry of the list and opens its port.
     void Select(int index);
@@ -45,11 +46,9 @@ public:
     // The port number of an entry: the numeric value of its text from the fourth character on.
     static int PortNumberOf(const std::string& entry);
 
-    // Where the processes that hold a busy port are looked for.
-    std::filesystem::path procRoot = "/proc";
-
 private:
     SerialPort& port_;
+    const PortCatalogue& catalogue_;
     MessageBoxes& messages_;
     std::vector<std::string> entries_;
     int selected_ = -1;

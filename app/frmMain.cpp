@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTextCursor>
 
+#include "app/PortDoctor.h"
 #include "app/Requests.h"
 #include "app/frmHistory.h"
 #include "options/OptionsRules.h"
@@ -24,9 +25,6 @@
 namespace brindle {
 
 namespace {
-
-// What the status line says while the port's device is gone.
-constexpr const char* kPortLostStatus = "Port lost";
 
 // Design positions are in twips, 15 to a pixel for the small dialog font the layout was drawn
 // for. A larger font scales the whole layout, so that every text fits its control.
@@ -89,7 +87,7 @@ frmMain::frmMain(AppPlatform platform)
     : link({platform.port, platform.clock, platform.pump, platform.messages, platform.dialogs,
             platform.files},
            options, *this),
-      ports(platform.port, platform.messages),
+      ports(platform.port, platform.catalogue, platform.messages),
       platform_(std::move(platform)) {
     setObjectName("frmMain");
     setWindowTitle(kProgramTitle);
@@ -118,7 +116,8 @@ frmMain::frmMain(AppPlatform platform)
         // The list shows no port, so the user knows to pick one again once it is back.
         ports.Lost();
         showPorts();
-        link.display.status = kPortLostStatus;
+        lostStatus_ = ports.savedText() + " lost: plug the adapter back in";
+        link.display.status = lostStatus_;
         present(link.display);
     };
     buildControls();
@@ -180,7 +179,10 @@ void frmMain::buildControls() {
         showPorts();
     });
 
-    lblStatus = label(client, "lblStatus", "", twips(4080, 960, 975, 255));
+    // A status that names a lost port and what to do takes several lines, down to Reset.
+    lblStatus = label(client, "lblStatus", "", twips(4080, 960, 975, 900));
+    lblStatus->setWordWrap(true);
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     cmdClear = new QPushButton("R&eset", client);
     cmdClear->setObjectName("cmdClear");
@@ -330,18 +332,16 @@ void frmMain::DevicesChanged() {
 }
 
 void frmMain::showPorts() {
-    if (ports.selected() >= 0 && link.display.status == kPortLostStatus) {
-        link.display.status.clear();
+    if (ports.selected() >= 0 && !lostStatus_.empty()) {
+        if (link.display.status == lostStatus_) link.display.status.clear();
+        lostStatus_.clear();
         present(link.display);
     }
     cboPort->clear();
     for (const std::string& entry : ports.entries()) {
         cboPort->addItem(QString::fromStdString(entry));
-        // The device, and an adapter's lasting name, which says which adapter it is.
-        const int number = PortSelection::PortNumberOf(entry);
-        std::string tip = platform_.port.deviceName(number);
-        const std::string id = platform_.port.deviceId(number);
-        if (!id.empty() && tip.find(id) == std::string::npos) tip += " (" + id + ")";
+        const std::string tip =
+            PortTip(platform_.catalogue, platform_.port, PortSelection::PortNumberOf(entry));
         cboPort->setItemData(cboPort->count() - 1, QString::fromStdString(tip), Qt::ToolTipRole);
     }
     cboPort->setCurrentIndex(ports.selected());

@@ -31,6 +31,7 @@ class frmPrintout;
 // the simulated peer, the virtual clock and scripted dialogs.
 struct AppPlatform {
     SerialPort& port;
+    const PortCatalogue& catalogue;
     Clock& clock;
     EventPump& pump;
     MessageBoxes& messages;
@@ -132,6 +133,8 @@ private:
 
     AppPlatform platform_;
     TransferDisplay shown_;
+    // The status line while the port's device is gone; empty when it is not.
+    std::string lostStatus_;
 };
 
 }  // namespace brindle

@@ -8,7 +8,7 @@
 #include "link/ProgramInfo.h"
 #include "platform/AppDir.h"
 #include "platform/FileIo.h"
-#include "platform/PortMap.h"
+#include "platform/SystemPortCatalogue.h"
 #include "platform/qt/QtDeviceWatch.h"
 #include "platform/qt/QtSerialPort.h"
 #include "platform/qt/QtSystem.h"
@@ -29,15 +29,16 @@ int main(int argc, char** argv) {
     for (const QString& dir : QStandardPaths::standardLocations(QStandardPaths::AppDataLocation))
         dataDirectories.emplace_back(dir.toStdString());
 
-    brindle::QtSerialPort port(brindle::DiscoverPorts(programDir));
+    brindle::SystemPortCatalogue catalogue(programDir);
+    brindle::QtSerialPort port([&](int number) { return catalogue.deviceName(number); });
     brindle::QtClock clock;
     brindle::QtEventPump pump;
     brindle::QtMessageBoxes messages;
     brindle::QtFileDialogs dialogs;
     brindle::DiskFiles files;
 
-    brindle::frmMain window({port, clock, pump, messages, dialogs, files, programDir,
-                             [&] { port.setPortMap(brindle::DiscoverPorts(programDir)); },
+    brindle::frmMain window({port, catalogue, clock, pump, messages, dialogs, files, programDir,
+                             [&] { catalogue.refresh(); },
                              [&] {
                                  // Whatever runs is abandoned: the settings are saved already.
                                  port.close();
@@ -48,8 +49,9 @@ int main(int argc, char** argv) {
     std::at_quick_exit(brindle::RemoveAbandonedStagingFiles);
     brindle::HandleTerminationSignals([&] { window.ExitProgram(); });
     window.Load();
-    // An adapter plugged in again is taken again without the user.
-    brindle::QtDeviceWatch devices({"/dev", "/dev/serial", "/dev/serial/by-id"});
+    // An adapter plugged in again, or a port link pointed at it, is taken again without the user.
+    brindle::QtDeviceWatch devices(
+        {"/dev", "/dev/serial", "/dev/serial/by-id", programDir / "ports"});
     devices.onChange = [&] { window.DevicesChanged(); };
     return QApplication::exec();
 }

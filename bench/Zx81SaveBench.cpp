@@ -41,7 +41,9 @@ public:
     std::function<void()> extra;
 };
 
-// A 16 KB SAVE received by the real main window (offscreen), paced by the simulated peer.
+// A 16 KB SAVE received by the real main window (offscreen), paced by the simulated peer: on the
+// line itself (argument 0), or behind a USB adapter that passes bytes on every that many ms and
+// changes DTR 1 ms late.
 void BM_Zx81Save16K(benchmark::State& state) {
     const Bytes image = rig::Zx81Image(16 * 1024 - 142);
     Bytes request{32};
@@ -60,8 +62,10 @@ void BM_Zx81Save16K(benchmark::State& state) {
         rig::FakeMessages messages;
         rig::FakeDialogs dialogs;
         DiskFiles files;
-        frmMain w({peer, clock, pump, messages, dialogs, files, programDir.path(), nullptr, [] {}});
+        frmMain w(
+            {peer, peer, clock, pump, messages, dialogs, files, programDir.path(), nullptr, [] {}});
         w.Load();
+        if (state.range(0) != 0) peer.useAdapter({state.range(0) * 1'000'000, 1'000'000});
         pump.extra = [&] { peer.deliverPendingEvent(); };
         peer.send(request);
         const std::int64_t start = clock.nowNs();
@@ -84,7 +88,7 @@ void BM_Zx81Save16K(benchmark::State& state) {
     state.counters["worst_later_cycle_us"] = worstAfterFirst;
     state.counters["virtual_s"] = static_cast<double>(virtualNs) / 1e9 / state.iterations();
 }
-BENCHMARK(BM_Zx81Save16K)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Zx81Save16K)->Arg(0)->Arg(16)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace brindle

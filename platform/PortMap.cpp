@@ -62,13 +62,17 @@ PortMap PortsFromLinks(const fs::path& portsDir) {
     return ports;
 }
 
-// An on-board node the kernel lists with UART type 0 has no hardware behind it. Without the
-// kernel's word the node counts as a port.
-bool HasUart(const fs::path& sysRoot, const std::string& name) {
+// The UART type the kernel gives an on-board node; 0 means no hardware is behind it.
+std::optional<int> UartType(const fs::path& sysRoot, const std::string& name) {
     std::ifstream type(sysRoot / "class" / "tty" / name / "type");
     int uart = 0;
-    if (!(type >> uart)) return true;
-    return uart != 0;
+    if (!(type >> uart)) return std::nullopt;
+    return uart;
+}
+
+// Without the kernel's word an on-board node keeps its number.
+bool HasUart(const fs::path& sysRoot, const std::string& name) {
+    return UartType(sysRoot, name).value_or(1) != 0;
 }
 
 struct Adapter {
@@ -135,6 +139,12 @@ std::string SerialIdName(const fs::path& device, const fs::path& devRoot) {
     const std::map<std::string, std::string> ids = IdNames(devRoot);
     auto id = ids.find(node.filename().string());
     return id == ids.end() ? std::string() : id->second;
+}
+
+bool HasSerialHardware(const std::string& name, const fs::path& sysRoot) {
+    std::error_code ec;
+    if (!fs::exists(sysRoot / "class" / "tty" / name / "device", ec)) return false;
+    return !NumberAfter(name, "ttyS") || UartType(sysRoot, name).value_or(0) != 0;
 }
 
 PortMap DiscoverPorts(const fs::path& programDir, const fs::path& devRoot,

@@ -27,6 +27,10 @@ constexpr int kLastPortNumber = 20;
 std::string SerialIdName(const std::filesystem::path& device,
                          const std::filesystem::path& devRoot = "/dev");
 
+// Whether the kernel knows serial hardware behind a tty node, given by its file name (ttyUSB0):
+// the node has a device in sysfs and, for an on-board port, a UART of a known type.
+bool HasSerialHardware(const std::string& name, const std::filesystem::path& sysRoot = "/sys");
+
 PortMap DiscoverPorts(const std::filesystem::path& programDir,
                       const std::filesystem::path& devRoot = "/dev",
                       const std::filesystem::path& sysRoot = "/sys");

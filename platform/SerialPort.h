@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 namespace brindle {
@@ -17,26 +16,34 @@ enum class SerialEventKind { BytesReceived, FramingError, Other };
 // get it.
 enum class OpenFailure { None, NoSuchPort, InUse, PermissionDenied, Other };
 
-// The serial port as the link sees it: numbered ports 1 to 20, raw bytes, DTR as the only
-// signal to the peer, and events delivered on the user-interface thread.
+enum class Parity { None, Even, Odd, Mark, Space };
+enum class StopBits { One, OneAndHalf, Two };
+
+// How bytes are framed on the line.
+struct LineSettings {
+    int baud = 9600;
+    int dataBits = 8;
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::Two;
+
+    bool operator==(const LineSettings&) const = default;
+};
+
+// The serial port as the link sees it: the byte stream of one of the numbered ports 1 to 20, DTR
+// as the only signal to the peer, and events delivered on the user-interface thread. What the
+// numbers stand for is the PortCatalogue's.
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
     virtual void setPortNumber(int number) = 0;
     virtual int portNumber() const = 0;
-    // The device behind a port number, for display; empty when there is none.
-    virtual std::string deviceName(int number) const = 0;
-    // The name that stays the device's whatever the port it is plugged into and the order of
-    // plugging (the serial/by-id name of a USB adapter); empty when it has none.
-    virtual std::string deviceId(int /*number*/) const { return {}; }
-
     virtual bool open() = 0;
     virtual OpenFailure lastOpenFailure() const = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    // Line settings as "baud,parity,data,stop", for example "9600,n,8,2".
-    virtual bool setSettings(const std::string& settings) = 0;
+    // False when the device cannot frame bytes so; the settings in force stay then.
+    virtual bool setSettings(const LineSettings& settings) = 0;
 
     virtual int bytesWaiting() = 0;
     // Everything waiting at this moment; empty when nothing waits or the port is closed.

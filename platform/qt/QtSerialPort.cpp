@@ -2,8 +2,6 @@
 
 #include <QTimer>
 #include <cassert>
-#include <cctype>
-#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -17,6 +15,8 @@
 #include <linux/serial.h>
 #endif
 
+#include "platform/LatencyTimer.h"
+
 namespace brindle {
 
 namespace {
@@ -24,65 +24,38 @@ namespace {
 // How long one wait for Qt's write buffer may take before the port is looked at again.
 constexpr int kDrainStepMs = 100;
 
-std::optional<qint64> ParseWhole(const std::string& text, qint64 max) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    qint64 value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value == 0 || value > max) return std::nullopt;
-    return value;
-}
-
-std::optional<QSerialPort::Parity> ParseParity(const std::string& text) {
-    if (text.size() != 1) return std::nullopt;
-    switch (std::tolower(static_cast<unsigned char>(text[0]))) {
-        case 'n':
-            return QSerialPort::NoParity;
-        case 'e':
+QSerialPort::Parity QtParity(Parity parity) {
+    switch (parity) {
+        case Parity::Even:
             return QSerialPort::EvenParity;
-        case 'o':
+        case Parity::Odd:
             return QSerialPort::OddParity;
-        case 'm':
+        case Parity::Mark:
             return QSerialPort::MarkParity;
-        case 's':
+        case Parity::Space:
             return QSerialPort::SpaceParity;
-        default:
-            return std::nullopt;
+        case Parity::None:
+            break;
     }
+    return QSerialPort::NoParity;
 }
 
-std::optional<QSerialPort::StopBits> ParseStopBits(const std::string& text) {
-    if (text == "1") return QSerialPort::OneStop;
-    if (text == "1.5") return QSerialPort::OneAndHalfStop;
-    if (text == "2") return QSerialPort::TwoStop;
-    return std::nullopt;
+QSerialPort::StopBits QtStopBits(StopBits stopBits) {
+    switch (stopBits) {
+        case StopBits::One:
+            return QSerialPort::OneStop;
+        case StopBits::OneAndHalf:
+            return QSerialPort::OneAndHalfStop;
+        case StopBits::Two:
+            break;
+    }
+    return QSerialPort::TwoStop;
 }
 
 }  // namespace
 
-std::optional<LineSettings> ParseLineSettings(const std::string& text) {
-    std::vector<std::string> fields(1);
-    for (char c : text) {
-        if (c == ',') {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    if (fields.size() != 4) return std::nullopt;
-    const std::optional<qint64> baud = ParseWhole(fields[0], 4000000);
-    const std::optional<QSerialPort::Parity> parity = ParseParity(fields[1]);
-    const std::optional<qint64> data = ParseWhole(fields[2], 8);
-    const std::optional<QSerialPort::StopBits> stop = ParseStopBits(fields[3]);
-    if (!baud || !parity || !data || *data < 5 || !stop) return std::nullopt;
-    return LineSettings{static_cast<qint32>(*baud), *parity,
-                        static_cast<QSerialPort::DataBits>(*data), *stop};
-}
-
-QtSerialPort::QtSerialPort(PortMap ports, QObject* parent)
-    : QObject(parent), ports_(std::move(ports)) {
+QtSerialPort::QtSerialPort(DeviceOf deviceOf, std::filesystem::path sysRoot, QObject* parent)
+    : QObject(parent), deviceOf_(std::move(deviceOf)), sysRoot_(std::move(sysRoot)) {
     connect(&port_, &QSerialPort::readyRead, this, &QtSerialPort::postService);
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
 }
@@ -92,31 +65,22 @@ QtSerialPort::~QtSerialPort() {
     disconnect(&port_, nullptr, this, nullptr);
 }
 
-std::string QtSerialPort::deviceName(int number) const {
-    auto device = ports_.find(number);
-    return device == ports_.end() ? std::string() : device->second;
-}
-
-std::string QtSerialPort::deviceId(int number) const {
-    const std::string device = deviceName(number);
-    return device.empty() ? device : SerialIdName(device);
-}
-
 bool QtSerialPort::open() {
     close();
     lastFailure_ = OpenFailure::None;
-    auto device = ports_.find(number_);
-    if (device == ports_.end()) {
+    const std::string device = deviceOf_(number_);
+    if (device.empty()) {
         lastFailure_ = OpenFailure::NoSuchPort;
         return false;
     }
-    port_.setPortName(QString::fromStdString(device->second));
+    port_.setPortName(QString::fromStdString(device));
     applySettings();
     if (!port_.open(QIODevice::ReadWrite)) {
-        lastFailure_ = classifyOpenFailure(device->second);
+        lastFailure_ = classifyOpenFailure(device);
         return false;
     }
     keepBadBytes();
+    keepUpPace(device);
     applyDtr();
     framingErrors_ = framingErrorCount();
     return true;
@@ -133,6 +97,20 @@ void QtSerialPort::keepBadBytes() {
         ::tcsetattr(port_.handle(), TCSANOW, &t);
     }
 #endif
+}
+
+void QtSerialPort::keepUpPace(const std::string& device) {
+#ifdef Q_OS_LINUX
+    // A USB adapter holds what it receives for up to its latency timer (16 ms unless told
+    // otherwise) before passing it on; in low-latency mode it passes it on at once. Devices that
+    // have no such mode (a pseudo-terminal) refuse, and lose nothing by it.
+    serial_struct serial{};
+    if (::ioctl(port_.handle(), TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(port_.handle(), TIOCSSERIAL, &serial);
+    }
+#endif
+    ShortenLatencyTimer(device, sysRoot_);
 }
 
 OpenFailure QtSerialPort::classifyOpenFailure(const std::string& device) const {
@@ -166,10 +144,9 @@ bool QtSerialPort::isOpen() const {
     return port_.isOpen() && !lost_;
 }
 
-bool QtSerialPort::setSettings(const std::string& settings) {
-    std::optional<LineSettings> parsed = ParseLineSettings(settings);
-    if (!parsed) return false;
-    settings_ = *parsed;
+bool QtSerialPort::setSettings(const LineSettings& settings) {
+    if (settings.baud <= 0 || settings.dataBits < 5 || settings.dataBits > 8) return false;
+    settings_ = settings;
     const bool applied = applySettings();
     if (port_.isOpen()) keepBadBytes();
     return applied;
@@ -177,8 +154,9 @@ bool QtSerialPort::setSettings(const std::string& settings) {
 
 bool QtSerialPort::applySettings() {
     // On a closed port these are remembered and applied by open().
-    return port_.setBaudRate(settings_.baudRate) && port_.setParity(settings_.parity) &&
-           port_.setDataBits(settings_.dataBits) && port_.setStopBits(settings_.stopBits) &&
+    return port_.setBaudRate(settings_.baud) && port_.setParity(QtParity(settings_.parity)) &&
+           port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
+           port_.setStopBits(QtStopBits(settings_.stopBits)) &&
            port_.setFlowControl(QSerialPort::NoFlowControl);
 }
 

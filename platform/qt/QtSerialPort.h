@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -10,40 +12,25 @@
 
 namespace brindle {
 
-// Line settings parsed from "baud,parity,data,stop", for example "9600,n,8,2".
-struct LineSettings {
-    qint32 baudRate = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::TwoStop;
-
-    bool operator==(const LineSettings&) const = default;
-};
-
-// Nothing when the text is not a valid settings text.
-std::optional<LineSettings> ParseLineSettings(const std::string& text);
-
-// The serial port over QSerialPort. Port numbers reach devices through a port map; events come
-// from the event loop of the user-interface thread.
+// The serial port over QSerialPort. Port numbers reach devices through deviceOf (empty for a
+// number without one); events come from the event loop of the user-interface thread. sysRoot
+// stands for /sys, where a USB adapter's latency timer is set.
 class QtSerialPort : public QObject, public SerialPort {
     Q_OBJECT
 public:
-    explicit QtSerialPort(PortMap ports, QObject* parent = nullptr);
+    using DeviceOf = std::function<std::string(int number)>;
+    explicit QtSerialPort(DeviceOf deviceOf, std::filesystem::path sysRoot = "/sys",
+                          QObject* parent = nullptr);
     ~QtSerialPort() override;
-
-    // A fresh map from a new search for devices; takes effect at the next open().
-    void setPortMap(PortMap ports) { ports_ = std::move(ports); }
 
     void setPortNumber(int number) override { number_ = number; }
     int portNumber() const override { return number_; }
-    std::string deviceName(int number) const override;
-    std::string deviceId(int number) const override;
 
     bool open() override;
     OpenFailure lastOpenFailure() const override { return lastFailure_; }
     void close() override;
     bool isOpen() const override;
-    bool setSettings(const std::string& settings) override;
+    bool setSettings(const LineSettings& settings) override;
 
     int bytesWaiting() override;
     Bytes readAll() override;
@@ -61,6 +48,7 @@ protected:
 private:
     bool applySettings();
     void keepBadBytes();
+    void keepUpPace(const std::string& device);
     void applyDtr();
     void takeFromSystem();
     void onError(QSerialPort::SerialPortError error);
@@ -70,7 +58,8 @@ private:
     OpenFailure classifyOpenFailure(const std::string& device) const;
 
     QSerialPort port_;
-    PortMap ports_;
+    DeviceOf deviceOf_;
+    std::filesystem::path sysRoot_;
     int number_ = kFirstPortNumber;
     LineSettings settings_;
     bool dtr_ = false;

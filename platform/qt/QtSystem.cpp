@@ -1,11 +1,13 @@
 #include "platform/qt/QtSystem.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QStringList>
+#include <QStyle>
 #include <QThread>
 #include <chrono>
 
@@ -24,13 +26,26 @@ void QtEventPump::processEvents() {
     QCoreApplication::processEvents();
 }
 
-void QtMessageBoxes::show(const Message& message) {
-    QMessageBox box(
+std::unique_ptr<QMessageBox> MessageBoxFor(const Message& message, QWidget* parent) {
+    const QString caption = QString::fromStdString(message.caption);
+    auto box = std::make_unique<QMessageBox>(
         message.icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-        QString::fromStdString(message.caption), QString::fromStdString(message.text),
-        QMessageBox::Ok, parent_);
-    if (!message.detail.empty()) box.setInformativeText(QString::fromStdString(message.detail));
-    box.exec();
+        caption, QString::fromStdString(message.text), QMessageBox::Ok, parent);
+    if (!message.detail.empty()) box->setInformativeText(QString::fromStdString(message.detail));
+    // A window manager elides a caption that does not fit beside the title bar's icon and its
+    // three buttons, down to a letter or two on a box as narrow as one short line of text makes.
+    QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    titleFont.setBold(true);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(caption) +
+                      4 * box->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    auto* grid = static_cast<QGridLayout*>(box->layout());
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
+}
+
+void QtMessageBoxes::show(const Message& message) {
+    MessageBoxFor(message, parent_)->exec();
 }
 
 QString QtFileFilter(const std::string& filter) {

@@ -2,8 +2,11 @@
 
 #include <QString>
 
+#include <memory>
+
 #include "platform/System.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace brindle {
@@ -18,6 +21,10 @@ class QtEventPump : public EventPump {
 public:
     void processEvents() override;
 };
+
+// A message box for the message, wide enough for its whole caption beside the title bar's icon
+// and buttons.
+std::unique_ptr<QMessageBox> MessageBoxFor(const Message& message, QWidget* parent);
 
 // Message boxes over the given window (none: centred on the screen).
 class QtMessageBoxes : public MessageBoxes {

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "platform/PortHolders.h"
 #include "tests/rig/SimPeer.h"
 
 namespace brindle::rig {
@@ -19,8 +20,12 @@ public:
         auto it = ids.find(number);
         return it == ids.end() ? std::string() : it->second;
     }
+    std::vector<PortHolder> holders(int number) const override {
+        return FindPortHolders(deviceName(number), procRoot);
+    }
     std::map<int, std::string> devices;
     std::map<int, std::string> ids;
+    std::filesystem::path procRoot = "/proc";
 };
 
 }  // namespace brindle::rig

@@ -94,8 +94,8 @@ TEST(PortDoctor, AdviceForEachReasonAnOpenIsRefused) {
         port.ports = {{1, OpenFailure::None}, {3, OpenFailure::None}};
         port.devices = {{3, c.device}};
         rig::FakeMessages messages;
-        PortSelection ports(port, messages);
-        ports.procRoot = proc.path();
+        PortSelection ports(port, port, messages);
+        port.procRoot = proc.path();
         ports.PortList();
         port.ports[3] = c.failure;  // taken, refused or gone after the list was built
         ports.Select(1);

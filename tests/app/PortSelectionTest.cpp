@@ -11,7 +11,7 @@ protected:
     rig::VirtualClock clock;
     rig::SimPeer port{clock};
     rig::FakeMessages messages;
-    PortSelection ports{port, messages};
+    PortSelection ports{port, port, messages};
 
     static Message error(const std::string& text, const std::string& detail = {}) {
         return {text, "Error", MessageIcon::Exclamation, detail};
@@ -27,12 +27,14 @@ TEST_F(PortSelectionTest, ListsFreePortsInOrderAndKeepsTheChoiceWhileItStaysFree
     ports.PortList();
     EXPECT_EQ(ports.entries(), (std::vector<std::string>{"COM1", "COM3", "COM10"}));
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(port.settings(), "9600,n,8,2");
+    EXPECT_EQ(port.settings(), (LineSettings{9600, 8, Parity::None, StopBits::Two}));
     EXPECT_FALSE(port.isOpen());  // nothing was shown before, so nothing is selected
+    EXPECT_EQ(port.opens(), 0);   // the list is built without opening a device
 
     ports.StartupChoice("COM9");  // not listed: the first port
     EXPECT_EQ(ports.text(), "COM1");
     EXPECT_EQ(port.portNumber(), 1);
+    EXPECT_EQ(port.opens(), 1);
     ports.StartupChoice("COM10");
     EXPECT_EQ(ports.text(), "COM10");
     EXPECT_TRUE(port.isOpen());

@@ -32,8 +32,8 @@ struct Desk {
         peer.ports = {{1, OpenFailure::None}, {3, OpenFailure::None}};
         peer.devices = {{1, "/dev/ttyS0"}, {3, "/dev/ttyUSB0"}};
         peer.ids = {{3, "usb-FTDI_FT232R_A9XYZ-if00-port0"}};
-        window = std::make_unique<frmMain>(AppPlatform{peer, clock, pump, messages, dialogs, files,
-                                                       programDir.path(),
+        window = std::make_unique<frmMain>(AppPlatform{peer, peer, clock, pump, messages, dialogs,
+                                                       files, programDir.path(),
                                                        [this] { ++rediscoveries; }, [] {}});
         window->Load();
         window->cboPort->activated(1);  // COM3
@@ -109,7 +109,7 @@ TEST(Replug, TheSameAdapterBackIsOpenedIdleAndTheNextSaveLands) {
         SCOPED_TRACE(c.what);
         Desk fresh;
         fresh.pullOut();
-        EXPECT_EQ(fresh.window->lblStatus->text(), "Port lost");
+        EXPECT_EQ(fresh.window->lblStatus->text(), "COM3 lost: plug the adapter back in");
 
         // Devices change while the adapter is still out: nothing is opened, nothing is said.
         fresh.window->DevicesChanged();
@@ -127,7 +127,7 @@ TEST(Replug, TheSameAdapterBackIsOpenedIdleAndTheNextSaveLands) {
         if (c.reopened == 0) {
             EXPECT_FALSE(fresh.peer.isOpen());
             EXPECT_EQ(fresh.window->cboPort->currentIndex(), -1);
-            EXPECT_EQ(fresh.window->lblStatus->text(), "Port lost");
+            EXPECT_EQ(fresh.window->lblStatus->text(), "COM3 lost: plug the adapter back in");
             continue;
         }
         const std::string entry = "COM" + std::to_string(c.reopened);

@@ -52,8 +52,8 @@ protected:
     }
 
     frmMain& start() {
-        window = std::make_unique<frmMain>(AppPlatform{peer, clock, pump, messages, dialogs, files,
-                                                       programDir.path(), nullptr,
+        window = std::make_unique<frmMain>(AppPlatform{peer, peer, clock, pump, messages, dialogs,
+                                                       files, programDir.path(), nullptr,
                                                        [] { throw ProgramEnded{}; }});
         window->Load();
         return *window;
@@ -163,7 +163,7 @@ TEST_F(frmMainTest, LostPortIsShownAndTakenAgainWhenBack) {
     w.cboPort->activated(1);  // COM3
     peer.lose();
     EXPECT_EQ(w.cboPort->currentIndex(), -1);
-    EXPECT_EQ(w.lblStatus->text(), "Port lost");
+    EXPECT_EQ(w.lblStatus->text(), "COM3 lost: plug the adapter back in");
     EXPECT_EQ(w.CurrentSettings().Port, "COM3");
 
     peer.replug();

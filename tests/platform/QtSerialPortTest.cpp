@@ -59,7 +59,8 @@ protected:
         ASSERT_EQ(::openpty(&master_, &slave_, name, nullptr, nullptr), 0);
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         path_ = name;
-        port_ = std::make_unique<QtSerialPort>(PortMap{{kPort, path_}});
+        port_ = std::make_unique<QtSerialPort>(
+            [this](int number) { return number == kPort ? path_ : std::string(); });
         port_->setPortNumber(kPort);
         port_->onEvent = [this](SerialEventKind kind) { events_.push_back(kind); };
         port_->onLost = [this] { ++losses_; };
@@ -118,8 +119,8 @@ TEST_F(QtSerialPortTest, OpensWithTheLineSettingsAndKeepsDtrAcrossReopening) {
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8 | CSTOPB));
 
     // New settings apply to the open port and last across reopening; a bad text changes nothing.
-    EXPECT_TRUE(port_->setSettings("2400,n,8,1"));
-    EXPECT_FALSE(port_->setSettings("1200,n,9,2"));
+    EXPECT_TRUE(port_->setSettings({2400, 8, Parity::None, StopBits::One}));
+    EXPECT_FALSE(port_->setSettings({1200, 9, Parity::None, StopBits::Two}));
     t = settings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B2400));
     port_->setDtr(false);
@@ -136,12 +137,12 @@ TEST_F(QtSerialPortTest, OpenFailuresSayWhy) {
     port_->setPortNumber(kPort + 1);
     EXPECT_FALSE(port_->open());
     EXPECT_EQ(port_->lastOpenFailure(), OpenFailure::NoSuchPort);
-    QtSerialPort missing(PortMap{{1, path_ + "-absent"}});
+    QtSerialPort missing([this](int) { return path_ + "-absent"; });
     missing.setPortNumber(1);
     EXPECT_FALSE(missing.open());
     EXPECT_EQ(missing.lastOpenFailure(), OpenFailure::NoSuchPort);
 
-    QtSerialPort other(PortMap{{1, path_}});  // another user of the device
+    QtSerialPort other([this](int) { return path_; });  // another user of the device
     other.setPortNumber(1);
     ASSERT_TRUE(other.open());
     port_->setPortNumber(kPort);
@@ -231,12 +232,12 @@ protected:
 // the program at once, before that byte; the count, not the byte, says it was one.
 TEST_F(QtSerialPortTest, FramingErrorComesAtOnceBeforeItsByte) {
     port_.reset();
-    CountingPort port(PortMap{{kPort, path_}});
+    CountingPort port([this](int) { return path_; });
     port.setPortNumber(kPort);
     port.onEvent = [this](SerialEventKind kind) { events_.push_back(kind); };
     ASSERT_TRUE(port.open());
     EXPECT_EQ(settings().c_iflag & IGNPAR, tcflag_t(0));
-    ASSERT_TRUE(port.setSettings("9600,n,8,2"));
+    ASSERT_TRUE(port.setSettings({9600, 8, Parity::None, StopBits::Two}));
     EXPECT_EQ(settings().c_iflag & IGNPAR, tcflag_t(0));
 
     port.frames = 1;

@@ -253,8 +253,8 @@ TEST(frmPrintoutTest, ALineFromThePeerReachesTheWindowAndAFailureShowsOverPrinti
     FakeDialogs dialogs;
     TempDir programDir;
     DiskFiles files;
-    frmMain w(AppPlatform{peer, clock, pump, messages, dialogs, files, programDir.path(), nullptr,
-                          [] {}});
+    frmMain w(AppPlatform{peer, peer, clock, pump, messages, dialogs, files, programDir.path(),
+                          nullptr, [] {}});
     w.Load();
     const auto line = [](int k) {
         return Concat({27, 0x31, 0x1B, 0x4C, 0x00, 0x01}, LineColumns(k));

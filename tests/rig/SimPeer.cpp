@@ -27,26 +27,49 @@ std::string SimPeer::deviceName(int number) const {
     return ports.count(number) != 0 ? "/dev/sim" + std::to_string(number) : std::string{};
 }
 
+OpenFailure SimPeer::availability(int number) const {
+    auto it = ports.find(number);
+    return it == ports.end() ? OpenFailure::NoSuchPort : it->second;
+}
+
 bool SimPeer::open() {
-    auto it = ports.find(number_);
-    failure_ = it == ports.end() ? OpenFailure::NoSuchPort : it->second;
+    ++opens_;
+    failure_ = availability(number_);
     open_ = failure_ == OpenFailure::None && !unplugged_;
     return open_;
 }
 
 void SimPeer::catchUp(std::int64_t nowNs) {
+    while (!dtrChanges_.empty() && dtrChanges_.front().first <= nowNs) {
+        const auto [atNs, high] = dtrChanges_.front();
+        dtrChanges_.pop_front();
+        flow(atNs);
+        if (high && !lineDtr_) dtrHighSinceNs_ = atNs;
+        lineDtr_ = high;
+    }
+    flow(nowNs);
+    while (!held_.empty() && held_.front().notBeforeNs <= nowNs) {
+        input_.push_back(held_.front().byte);
+        held_.pop_front();
+    }
+}
+
+void SimPeer::flow(std::int64_t untilNs) {
     for (;;) {
         if (inFlight_) {
-            if (inFlightEndNs_ > nowNs) return;
-            input_.push_back(inFlightByte_);
+            if (inFlightEndNs_ > untilNs) return;
+            const std::int64_t burst = adapter_.burstNs;
+            const std::int64_t turn =
+                burst == 0 ? inFlightEndNs_ : (inFlightEndNs_ + burst - 1) / burst * burst;
+            held_.push_back({inFlightByte_, turn});
             inFlight_ = false;
             lineFreeAtNs_ = inFlightEndNs_;
             continue;
         }
-        if (!dtr_ || pending_.empty()) return;
+        if (!lineDtr_ || pending_.empty()) return;
         const std::int64_t start =
             std::max({dtrHighSinceNs_, lineFreeAtNs_, pending_.front().notBeforeNs});
-        if (start > nowNs) return;
+        if (start > untilNs) return;
         inFlight_ = true;
         inFlightByte_ = pending_.front().byte;
         inFlightEndNs_ = start + kByteNs;
@@ -88,6 +111,7 @@ bool SimPeer::write(const Bytes& bytes) {
 void SimPeer::pullOut() {
     unplugged_ = true;
     pending_.clear();
+    held_.clear();
     inFlight_ = false;
     readsLeft_.reset();
     writesLeft_.reset();
@@ -101,11 +125,9 @@ bool SimPeer::drain() {
 
 void SimPeer::setDtr(bool high) {
     catchUp(clock_.nowNs());
-    if (high && !dtr_) {
-        dtrHighSinceNs_ = clock_.nowNs();
-        ++dtrRaises_;
-    }
+    if (high && !dtr_) ++dtrRaises_;
     dtr_ = high;
+    dtrChanges_.emplace_back(clock_.nowNs() + adapter_.dtrLagNs, high);
     catchUp(clock_.nowNs());
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PortCatalogue.h"
 #include "platform/SerialPort.h"
 #include "tests/rig/VirtualClock.h"
 
@@ -15,12 +16,20 @@ namespace brindle::rig {
 // The Spectrum end of the cable, seen through the PC's serial port. It starts a byte only while
 // DTR is high, and each byte takes 11 bit times at 9600 baud (8N2); a byte already on the line
 // when DTR drops still arrives. It records what the PC writes, whose bytes take the same time on
-// the other wire, and can fail like an unplugged adapter.
-class SimPeer : public SerialPort {
+// the other wire, and can fail like an unplugged adapter. It also lists the machine's ports.
+class SimPeer : public SerialPort, public PortCatalogue {
 public:
     static constexpr std::int64_t kByteNs = 11LL * 1'000'000'000 / 9600;
 
     explicit SimPeer(VirtualClock& clock);
+
+    // A USB adapter between the PC and the line: the peer's bytes reach the PC's input only at
+    // the adapter's turns, one every burstNs, and DTR changes reach the line dtrLagNs late.
+    struct Adapter {
+        std::int64_t burstNs = 16'000'000;
+        std::int64_t dtrLagNs = 1'000'000;
+    };
+    void useAdapter(Adapter adapter) { adapter_ = adapter; }
 
     // --- the peer's side ---
     // Queues bytes for the peer to send as soon as DTR lets it.
@@ -29,8 +38,10 @@ public:
     void sendAt(std::int64_t notBeforeNs, const Bytes& bytes);
     // Bytes that are already in the PC's input buffer, as if they had just arrived.
     void arrive(const Bytes& bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
-    // Bytes the peer still has to send.
-    std::size_t pendingBytes() const { return pending_.size() + (inFlight_ ? 1 : 0); }
+    // Bytes the peer still has to send, or that the adapter still holds.
+    std::size_t pendingBytes() const {
+        return pending_.size() + (inFlight_ ? 1 : 0) + held_.size();
+    }
     // Everything the PC wrote, in order, with the virtual time of each write.
     struct Write {
         std::int64_t atNs;
@@ -56,22 +67,27 @@ public:
     void unplugAfterWriting(std::size_t bytes) { writesLeft_ = bytes; }
     // Counts DTR changes to high, for tests of pacing.
     int dtrRaises() const { return dtrRaises_; }
+    // Counts the PC's attempts to open a port.
+    int opens() const { return opens_; }
     // Availability of each port number for port-list tests; numbers not named do not exist.
     std::map<int, OpenFailure> ports{{1, OpenFailure::None}};
+
+    // --- the PC's list of ports (PortCatalogue) ---
+    std::string deviceName(int number) const override;
+    OpenFailure availability(int number) const override;
 
     // --- the PC's side (SerialPort) ---
     void setPortNumber(int number) override { number_ = number; }
     int portNumber() const override { return number_; }
-    std::string deviceName(int number) const override;
     bool open() override;
     OpenFailure lastOpenFailure() const override { return failure_; }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
-    bool setSettings(const std::string& settings) override {
+    bool setSettings(const LineSettings& settings) override {
         settings_ = settings;
         return true;
     }
-    const std::string& settings() const { return settings_; }
+    const LineSettings& settings() const { return settings_; }
     int bytesWaiting() override;
     Bytes readAll() override;
     bool write(const Bytes& bytes) override;
@@ -91,6 +107,7 @@ public:
 
 private:
     void catchUp(std::int64_t nowNs);
+    void flow(std::int64_t untilNs);
     void pullOut();
 
     VirtualClock& clock_;
@@ -99,6 +116,10 @@ private:
         std::int64_t notBeforeNs;
     };
     std::deque<Pending> pending_;
+    std::deque<Pending> held_;                              // in the adapter, each until its turn
+    std::deque<std::pair<std::int64_t, bool>> dtrChanges_;  // when the line sees each, and how
+    bool lineDtr_ = false;                                  // DTR as the peer sees it
+    Adapter adapter_{0, 0};
     bool inFlight_ = false;
     std::uint8_t inFlightByte_ = 0;
     std::int64_t inFlightEndNs_ = 0;
@@ -109,6 +130,7 @@ private:
     std::vector<Write> writes_;
     bool dtr_ = false;
     int dtrRaises_ = 0;
+    int opens_ = 0;
     int threshold_ = 1;
     int number_ = 1;
     bool open_ = false;
@@ -116,7 +138,7 @@ private:
     std::optional<std::size_t> readsLeft_;
     std::optional<std::size_t> writesLeft_;
     OpenFailure failure_ = OpenFailure::None;
-    std::string settings_;
+    LineSettings settings_{0, 0, Parity::None, StopBits::One};
 };
 
 }  // namespace brindle::rig
