@@ -6,6 +6,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "link/ProgramInfo.h"
 #include "zx81/ProgramFiles.h"
 
