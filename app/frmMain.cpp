@@ -16,11 +16,14 @@
 #include "app/PortDoctor.h"
 #include "app/Requests.h"
 #include "app/frmHistory.h"
+#include "app/frmListing.h"
+#include "basic/BasicText.h"
 #include "options/OptionsRules.h"
 #include "options/frmAbout.h"
 #include "options/frmOptions.h"
 #include "platform/qt/ProgramIcon.h"
 #include "printer/frmPrintout.h"
+#include "zx81/ProgramFiles.h"
 
 namespace brindle {
 
@@ -106,6 +109,14 @@ frmMain::frmMain(AppPlatform platform)
     link.runEnded = [this](const TransferRecord& record) {
         history.Add(record);
         if (historyWindow != nullptr && historyWindow->isVisible()) historyWindow->Refresh();
+        using Outcome = TransferRecord::Outcome;
+        const bool program =
+            record.kind == TransferRecord::Kind::Save || record.kind == TransferRecord::Kind::Load;
+        const bool done = record.outcome == Outcome::Stored ||
+                          record.outcome == Outcome::Replaced || record.outcome == Outcome::Sent;
+        if (program && done && !record.file.empty())
+            listProgram(PathFromUtf8(record.file),
+                        record.machine == "ZX80" ? Machine::Zx80 : Machine::Zx81);
     };
     link.transferDirectoryMoved = [this](const std::string& directory) {
         if (optionsWindow != nullptr) optionsWindow->SetDirectory(directory);
@@ -121,6 +132,7 @@ frmMain::frmMain(AppPlatform platform)
         present(link.display);
     };
     buildControls();
+    listingWindow = new frmListing(platform_.files, this);
     buildMenus();
 }
 
@@ -198,6 +210,13 @@ void frmMain::buildControls() {
 void frmMain::buildMenus() {
     FileMenu = menuBar()->addMenu("&File");
     FileMenu->setObjectName("FileMenu");
+    FileMenu_Open = FileMenu->addAction("&Open Program...", this, &frmMain::FileMenu_Open_Click);
+    FileMenu_Open->setObjectName("FileMenu_Open");
+    FileMenu_Export =
+        FileMenu->addAction("&Export Listing...", this, &frmMain::FileMenu_Export_Click);
+    FileMenu_Export->setObjectName("FileMenu_Export");
+    FileMenu_Export->setEnabled(false);
+    FileMenu->addSeparator();
     FileMenu_Exit = FileMenu->addAction("E&xit", this, &frmMain::ExitProgram);
     FileMenu_Exit->setObjectName("FileMenu_Exit");
 
@@ -212,6 +231,9 @@ void frmMain::buildMenus() {
     OptionsMenu_History =
         OptionsMenu->addAction("Transfer &History", this, &frmMain::OptionsMenu_History_Click);
     OptionsMenu_History->setObjectName("OptionsMenu_History");
+    OptionsMenu_Listing =
+        OptionsMenu->addAction("Program &Listing", this, &frmMain::OptionsMenu_Listing_Click);
+    OptionsMenu_Listing->setObjectName("OptionsMenu_Listing");
 
     HelpMenu = menuBar()->addMenu("&Help");
     HelpMenu->setObjectName("HelpMenu");
@@ -310,6 +332,56 @@ void frmMain::OptionsMenu_History_Click() {
     historyWindow->Refresh();
     historyWindow->show();
     historyWindow->raise();
+}
+
+void frmMain::OptionsMenu_Listing_Click() {
+    listingWindow->show();
+    listingWindow->raise();
+}
+
+void frmMain::listProgram(const std::filesystem::path& file, Machine textMachine) {
+    listingWindow->ShowProgram(file, textMachine);
+    FileMenu_Export->setEnabled(!listingWindow->listing().lines.empty());
+}
+
+void frmMain::ShowListing(const std::filesystem::path& file, Machine textMachine) {
+    listProgram(file, textMachine);
+    OptionsMenu_Listing_Click();
+}
+
+void frmMain::ShowListing(const std::filesystem::path& file) {
+    ShowListing(file, Machine::Zx81);
+}
+
+void frmMain::FileMenu_Open_Click() {
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Open;
+    request.title = "Open Program";
+    request.filter = "ZX81 and ZX80 Programs (*.P81;*.P;*.81;*.O)|*.P81;*.P;*.81;*.O";
+    request.initialDirectory = options.TransferDirectory;
+    request.fileMustExist = true;
+    request.pathMustExist = true;
+    if (const std::optional<std::string> answer = platform_.dialogs.run(request))
+        ShowListing(PathFromUtf8(*answer));
+}
+
+void frmMain::FileMenu_Export_Click() {
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.title = "Export Listing";
+    request.filter = "BASIC text (*.TXT;*.BAS)|*.TXT;*.BAS";
+    request.initialDirectory = options.TransferDirectory;
+    request.defaultExtension = "txt";
+    request.pathMustExist = true;
+    request.initialFileName = Utf8FromPath(listingWindow->file().stem()) + ".txt";
+    const std::optional<std::string> answer = platform_.dialogs.run(request);
+    if (!answer) return;
+    const std::string text = ListingText(listingWindow->listing());
+    FileError error;
+    if (!ReplaceFile(platform_.files, PathFromUtf8(*answer),
+                     std::vector<std::uint8_t>(text.begin(), text.end()), &error))
+        platform_.messages.show({"The listing could not be written.", kProgramTitle,
+                                 MessageIcon::Exclamation, error.description});
 }
 
 void frmMain::HelpMenu_About_Click() {

@@ -24,6 +24,8 @@ class QPushButton;
 namespace brindle {
 
 class frmHistory;
+class frmListing;
+enum class Machine;  // basic/BasicText.h
 class frmOptions;
 class frmPrintout;
 
@@ -83,6 +85,13 @@ public:
     void OptionsMenu_FilePath_Click();
     void OptionsMenu_Printout_Click();
     void OptionsMenu_History_Click();
+    void OptionsMenu_Listing_Click();
+    void FileMenu_Open_Click();
+    void FileMenu_Export_Click();
+    // Opens the listing window on a stored program; BASIC text is made into textMachine's, or
+    // the ZX81's.
+    void ShowListing(const std::filesystem::path& file, Machine textMachine);
+    void ShowListing(const std::filesystem::path& file);
     void HelpMenu_About_Click();
     void cmdClear_Click();
 
@@ -110,17 +119,21 @@ public:
     QPushButton* cmdClear;
     QPushButton* cmdExit;
     QMenu* FileMenu;
+    QAction* FileMenu_Open;
+    QAction* FileMenu_Export;
     QAction* FileMenu_Exit;
     QMenu* OptionsMenu;
     QAction* OptionsMenu_FilePath;
     QAction* OptionsMenu_Printout;
     QAction* OptionsMenu_History;
+    QAction* OptionsMenu_Listing;
     QMenu* HelpMenu;
     QAction* HelpMenu_About;
 
     frmOptions* optionsWindow = nullptr;
     frmPrintout* printoutWindow = nullptr;
     frmHistory* historyWindow = nullptr;
+    frmListing* listingWindow = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -130,6 +143,7 @@ private:
     void buildMenus();
     void showPorts();
     void rebuildPortList();
+    void listProgram(const std::filesystem::path& file, Machine textMachine);
 
     AppPlatform platform_;
     TransferDisplay shown_;

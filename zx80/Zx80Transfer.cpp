@@ -1,5 +1,6 @@
 #include "zx80/Zx80Transfer.h"
 
+#include "basic/BasicText.h"
 #include "platform/FileIo.h"
 #include "zx81/Charset.h"
 #include "zx81/ProgramFiles.h"
@@ -10,7 +11,8 @@ std::optional<ChosenFile> ChooseZX80Program(Link& link, bool sending) {
     FileDialogRequest request;
     request.kind = sending ? FileDialogRequest::Kind::Open : FileDialogRequest::Kind::Save;
     request.title = sending ? "Send ZX80 Program" : "Receive ZX80 Program";
-    request.filter = "ZX80 Programs (*.O)|*.O";
+    request.filter = sending ? "ZX80 Programs (*.O)|*.O|BASIC text (*.BAS;*.TXT)|*.BAS;*.TXT"
+                             : "ZX80 Programs (*.O)|*.O";
     request.initialDirectory = link.options.TransferDirectory;
     request.defaultExtension = link.state.FileFormat80;
     request.fileMustExist = sending;
@@ -49,17 +51,15 @@ void SendZX80Program(Link& link, const std::string& name, const std::filesystem:
     display.filepath = state.FilePath;
     link.observed.file = Utf8FromPath(chosen);
 
-    const std::optional<std::vector<std::uint8_t>> file =
-        link.services.files.read(chosen, kMaxImageBytes, nullptr);
     const ProgramFileContent content =
-        file ? ParseImage(file->begin(), file->end(), kZx80Layout) : ProgramFileContent{};
-    const auto invalid = [&link] {
-        link.services.messages.show({"Invalid File", "Error", MessageIcon::None, {}});
+        ReadProgramFile(link.services.files, chosen, "." + state.FileFormat80, Machine::Zx80);
+    const auto invalid = [&link, &content] {
+        link.services.messages.show({"Invalid File", "Error", MessageIcon::None, content.detail});
     };
-    if (!file || content.error != ProgramFileError::None) return invalid();
+    if (content.error != ProgramFileError::None) return invalid();
     state.EndAddress = content.eLine;
     // The details come from the file, even where the program ends before them.
-    display.programInfo = SystemVariableLines(*file, kZx80Layout);
+    display.programInfo = SystemVariableLines(content.systemVariables, kZx80Layout);
     display.fileLength = std::to_string(content.fileLength);
     display.programLength = std::to_string(content.eLine - kZx80Start);
     display.startAddr = std::to_string(kZx80Start);

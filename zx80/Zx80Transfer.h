@@ -30,8 +30,9 @@ void ReceiveZX80Program(Link& link, const std::string& name, RequestBuffer& buff
                         const std::filesystem::path& chosen);
 
 // Answers a ZX80 LOAD with the file `chosen`, shown as name + "." + FileFormat80: sends its first
-// E_LINE - 16384 bytes as fast as the wire carries them. A file that cannot be read or used is
-// "Invalid File" before anything is sent. Reset stops it after the current byte.
+// E_LINE - 16384 bytes as fast as the wire carries them. BASIC text (".BAS", ".TXT") is made into
+// the program first. A file that cannot be read or used is "Invalid File" before anything is
+// sent, with where text fails. Reset stops it after the current byte.
 void SendZX80Program(Link& link, const std::string& name, const std::filesystem::path& chosen);
 
 }  // namespace brindle

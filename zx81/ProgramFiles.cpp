@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "basic/BasicText.h"
 #include "platform/FileIo.h"
 #include "zx81/Charset.h"
 
@@ -13,6 +14,9 @@ namespace {
 constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 // Larger E_LINE values do not fit the 16-bit details of a LOAD.
 constexpr std::int32_t kMaxELine = 32768;
+// Far more text than a 16K machine's program could be written in, escapes and all.
+constexpr std::uintmax_t kMaxTextBytes = 1 << 20;
+constexpr const char* kBasicTextExtension = ".BAS";
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
@@ -46,6 +50,13 @@ std::optional<std::filesystem::path> FindIgnoringCase(const std::filesystem::pat
         if (!best || candidate.filename() < best->filename()) best = candidate;
     }
     return best;
+}
+
+ProgramFileContent Failure(ProgramFileError error, std::string detail = {}) {
+    ProgramFileContent content;
+    content.error = error;
+    content.detail = std::move(detail);
+    return content;
 }
 
 // Two upper-case hex digits.
@@ -123,6 +134,11 @@ bool HasNameField(const std::string& extension) {
     return extension == ".P81";
 }
 
+bool IsBasicText(const std::string& extension) {
+    const std::string upper = UpperAscii(extension);
+    return upper == kBasicTextExtension || upper == ".TXT";
+}
+
 std::optional<FoundProgramFile> FindProgramFile(const ProgramFileName& name) {
     std::vector<std::string> extensions;
     if (!name.extension.empty()) extensions.push_back(name.extension);
@@ -130,6 +146,7 @@ std::optional<FoundProgramFile> FindProgramFile(const ProgramFileName& name) {
         std::string extension = "." + std::string(format);
         if (extension != name.extension) extensions.push_back(std::move(extension));
     }
+    if (name.extension != kBasicTextExtension) extensions.push_back(kBasicTextExtension);
     for (const std::string& extension : extensions) {
         const std::filesystem::path wanted =
             ProgramFileName{name.directory, name.baseName, extension}.path();
@@ -172,18 +189,45 @@ ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
     if (HasNameField(extension)) {
         auto nameEnd =
             std::find_if(file.begin(), file.end(), [](std::uint8_t b) { return b >= 128; });
-        if (nameEnd == file.end()) return {ProgramFileError::NoNameEnd, {}, {}, 0, 0};
+        if (nameEnd == file.end()) return Failure(ProgramFileError::NoNameEnd);
         imageStart = nameEnd + 1;
     }
     return ParseImage(imageStart, file.end(), kZx81Layout);
 }
 
+namespace {
+
+ProgramFileContent ReadBasicText(FileSystem& files, const std::filesystem::path& path,
+                                 Machine machine) {
+    const auto text = files.read(path, kMaxTextBytes, nullptr);
+    if (!text) return Failure(ProgramFileError::Unreadable);
+    const MadeProgram made = MakeProgram(
+        machine, std::string_view(reinterpret_cast<const char*>(text->data()), text->size()));
+    if (made.error) {
+        std::string detail = Utf8FromPath(path.filename()) + ":";
+        if (made.error->line != 0)
+            detail +=
+                std::to_string(made.error->line) + ":" + std::to_string(made.error->column) + ":";
+        return Failure(ProgramFileError::BadText, detail + " " + made.error->message);
+    }
+    return ParseImage(made.image.begin(), made.image.end(),
+                      machine == Machine::Zx81 ? kZx81Layout : kZx80Layout);
+}
+
+}  // namespace
+
 ProgramFileContent ReadProgramFile(FileSystem& files, const std::filesystem::path& path,
-                                   const std::string& extension) {
+                                   const std::string& extension, Machine machine) {
+    if (IsBasicText(extension)) return ReadBasicText(files, path, machine);
+    if (machine == Machine::Zx80) {
+        const auto file = files.read(path, kMaxImageBytes, nullptr);
+        if (!file) return Failure(ProgramFileError::Unreadable);
+        return ParseImage(file->begin(), file->end(), kZx80Layout);
+    }
     // A name field lives in the ZX81's memory as the image does, so it is no longer than one.
     const std::uintmax_t maxBytes = (HasNameField(extension) ? 2 : 1) * kMaxImageBytes;
     const auto file = files.read(path, maxBytes, nullptr);
-    if (!file) return {ProgramFileError::Unreadable, {}, {}, 0, 0};
+    if (!file) return Failure(ProgramFileError::Unreadable);
     return ParseProgramFile(*file, extension);
 }
 

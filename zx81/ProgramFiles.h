@@ -13,6 +13,8 @@
 
 namespace brindle {
 
+enum class Machine;  // basic/BasicText.h
+
 // ZX81 program files: how a ZX81 program name becomes a file name, how a LOAD finds its file,
 // how a program file is read, and the program details the main window shows.
 //
@@ -91,7 +93,12 @@ struct FoundProgramFile {
     bool operator==(const FoundProgramFile&) const = default;
 };
 
-// Looks for the file under the name's extension, then under each format of the format list.
+// Whether a file of this extension (in any letter case) holds a program as BASIC text, made into
+// the program's image as it is read.
+bool IsBasicText(const std::string& extension);
+
+// Looks for the file under the name's extension, then under each format of the format list, then
+// as BASIC text (".BAS").
 // Only a file of exactly that name counts; failing that, on a file system that tells letter
 // case apart, one whose name differs only in letter case. A name the file system refuses is
 // taken as found, so that reading it reports the failure.
@@ -104,6 +111,7 @@ enum class ProgramFileError {
     TooShort,     // fewer bytes than the program details show
     ELineTooLow,  // E_LINE before the start of the image
     TooLong,      // more than a ZX81 can hold
+    BadText,      // BASIC text that makes no program
 };
 
 // A program file as read for sending: the image cut to its program length, and the details
@@ -116,6 +124,7 @@ struct ProgramFileContent {
     std::vector<std::uint8_t> systemVariables;
     std::int32_t fileLength = 0;  // the image's length before the cut, name field excluded
     std::int32_t eLine = 0;
+    std::string detail;  // BadText: where, as "FILE:LINE:COLUMN: message"
 };
 
 // Checks a bare image and cuts it to its program length. Larger images and E_LINE values than
@@ -127,9 +136,10 @@ ProgramFileContent ParseImage(std::vector<std::uint8_t>::const_iterator begin,
 ProgramFileContent ParseProgramFile(const std::vector<std::uint8_t>& file,
                                     const std::string& extension);
 // Reads the file only when it is a regular file that can hold a program: a larger one is
-// Unreadable before it is read.
+// Unreadable before it is read. BASIC text is made into the machine's program; any other file is
+// a program file of the machine (a ZX80's is the bare image).
 ProgramFileContent ReadProgramFile(FileSystem& files, const std::filesystem::path& path,
-                                   const std::string& extension);
+                                   const std::string& extension, Machine machine);
 
 // Program details: "Filename: " and each name byte in hex, then one line "address=HH" for each
 // system-variable byte. Every line ends in CR LF.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "basic/BasicText.h"
 #include "zx81/Charset.h"
 #include "zx81/ProgramFiles.h"
 #include "zx81/ProgramTransfer.h"
@@ -29,8 +30,9 @@ bool StaysInside(const ProgramFileName& file) {
     return !relative.empty() && *relative.begin() != ".." && relative != ".";
 }
 
-void ReportInvalidFile(Link& link) {
-    link.services.messages.show({"Invalid File", "Error", MessageIcon::None, {}});
+// The detail tells where BASIC text stops making sense.
+void ReportInvalidFile(Link& link, const std::string& detail = {}) {
+    link.services.messages.show({"Invalid File", "Error", MessageIcon::None, detail});
 }
 
 // Where file systems have drive letters, a bare drive such as "A:" names no file but a drive,
@@ -48,7 +50,8 @@ std::optional<ChosenFile> AskForProgram(Link& link) {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Open;
     request.title = "Send ZX81 Program";
-    request.filter = "ZX81 Programs (*.P81;*.P;*.81)|*.P81;*.P;*.81";
+    request.filter =
+        "ZX81 Programs (*.P81;*.P;*.81)|*.P81;*.P;*.81|BASIC text (*.BAS;*.TXT)|*.BAS;*.TXT";
     request.initialDirectory = link.options.TransferDirectory;
     request.defaultExtension = link.state.FileFormat;
     request.fileMustExist = true;
@@ -129,9 +132,9 @@ std::optional<FoundProgramFile> FindRequestedFile(Link& link, const RequestBuffe
 void SendProgramFile(Link& link, const RequestBuffer& name, const FoundProgramFile& file) {
     if (!link.observed.listing) link.observed.file = Utf8FromPath(file.path);
     const ProgramFileContent content =
-        ReadProgramFile(link.services.files, file.path, file.extension);
+        ReadProgramFile(link.services.files, file.path, file.extension, Machine::Zx81);
     if (content.error != ProgramFileError::None) {
-        ReportInvalidFile(link);
+        ReportInvalidFile(link, content.detail);
         return;
     }
     RequestBuffer reply = name;

@@ -30,7 +30,8 @@ using ListingMaker =
 // Answers a ZX81 LOAD: takes the requested name from the peer (request code 10, givenName
 // empty), or sends the file chosen in the dialog (request code 2, givenName its base name and
 // givenFormat its extension), finds the program file, falling back to the file dialog, and
-// sends the name bytes followed by the program image, one byte every 10 ms. In PC-file-path
+// sends the name bytes followed by the program image, one byte every 10 ms. BASIC text is made
+// into the program; text that makes none is "Invalid File" with where it fails. In PC-file-path
 // mode a name without a file part gets the listing program makeListing makes of that directory,
 // deleted again once sent. Reset stops it. Leaves the buffer empty.
 void SendZX81Program(Link& link, RequestBuffer& buffer, const std::string& givenName,

@@ -85,7 +85,9 @@ TEST(Zx80Dialog, AsksOverAnEmptiedPanelAndCancelTransfersNothing) {
                         r.fileMustExist, r.pathMustExist),
                   Asked(sending ? FileDialogRequest::Kind::Open : FileDialogRequest::Kind::Save,
                         sending ? "Send ZX80 Program" : "Receive ZX80 Program",
-                        "ZX80 Programs (*.O)|*.O", s.dir.text(), "O", sending, true));
+                        sending ? "ZX80 Programs (*.O)|*.O|BASIC text (*.BAS;*.TXT)|*.BAS;*.TXT"
+                                : "ZX80 Programs (*.O)|*.O",
+                        s.dir.text(), "O", sending, true));
         TransferDisplay emptied;
         emptied.filepath = "/old/";
         emptied.status = sending ? "Load Req..." : "Receiving...";

@@ -162,7 +162,9 @@ TEST(Zx81LoadDialog, ChosenFileIsSentAndMovesTheTransferDirectory) {
         const FileDialogRequest& r = s.rig.dialogs.requests[0];
         EXPECT_EQ(
             std::tie(r.title, r.filter, r.initialDirectory, r.defaultExtension, r.initialFileName),
-            std::make_tuple("Send ZX81 Program", "ZX81 Programs (*.P81;*.P;*.81)|*.P81;*.P;*.81",
+            std::make_tuple("Send ZX81 Program",
+                            "ZX81 Programs (*.P81;*.P;*.81)|*.P81;*.P;*.81|"
+                            "BASIC text (*.BAS;*.TXT)|*.BAS;*.TXT",
                             s.dir.text(), format, ""));
         EXPECT_TRUE(r.kind == FileDialogRequest::Kind::Open && r.fileMustExist && r.pathMustExist);
         const Bytes reply = Concat(name, image);
