@@ -29,6 +29,11 @@ namespace brindle {
 
 namespace {
 
+// Which machine's text a history entry's program is, for a BASIC text file that says nothing.
+Machine MachineOf(const TransferRecord& record) {
+    return record.machine == "ZX80" ? Machine::Zx80 : Machine::Zx81;
+}
+
 // Design positions are in twips, 15 to a pixel for the small dialog font the layout was drawn
 // for. A larger font scales the whole layout, so that every text fits its control.
 class Twips {
@@ -115,8 +120,7 @@ frmMain::frmMain(AppPlatform platform)
         const bool done = record.outcome == Outcome::Stored ||
                           record.outcome == Outcome::Replaced || record.outcome == Outcome::Sent;
         if (program && done && !record.file.empty())
-            listProgram(PathFromUtf8(record.file),
-                        record.machine == "ZX80" ? Machine::Zx80 : Machine::Zx81);
+            listProgram(PathFromUtf8(record.file), MachineOf(record));
     };
     link.transferDirectoryMoved = [this](const std::string& directory) {
         if (optionsWindow != nullptr) optionsWindow->SetDirectory(directory);
@@ -285,7 +289,13 @@ void frmMain::Load() {
     historyWindow = new frmHistory(history, this);
     historyWindow->setWindowFlag(Qt::Window);
     historyWindow->openEntry = [this](const TransferRecord& record) {
-        if (record.kind == TransferRecord::Kind::Printout) OptionsMenu_Printout_Click();
+        using Kind = TransferRecord::Kind;
+        if (record.kind == Kind::Printout) {
+            OptionsMenu_Printout_Click();
+        } else if (record.kind != Kind::Listing && !record.file.empty()) {
+            // A directory's listing program is gone once sent; a program file is listed anew.
+            ShowListing(PathFromUtf8(record.file), MachineOf(record));
+        }
     };
 
     ports.PortList();

@@ -21,10 +21,10 @@ ListingCell Block(Quarter a, Quarter b, Quarter c, Quarter d) {
 // Brackets only mark inverse text; each graphic of either machine is drawn as its quarters.
 TEST(ListingCells, InverseTextAndBlockGraphics) {
     EXPECT_EQ(ListingCells("1[A ]\"▌🮏█🮑▚"),
-              (std::vector<ListingCell>{{U'1'},
-                                        {U'A', true},
-                                        {U' ', true},
-                                        {U'"'},
+              (std::vector<ListingCell>{{U'1', false, {}},
+                                        {U'A', true, {}},
+                                        {U' ', true, {}},
+                                        {U'"', false, {}},
                                         Block(I, P, I, P),
                                         Block(P, P, S, S),
                                         Block(I, I, I, I),
@@ -40,7 +40,8 @@ struct ListingWindow : ::testing::Test {
     rig::FakeDialogs dialogs;
     DiskFiles files;
     rig::TempDir dir;
-    frmMain w{AppPlatform{peer, clock, pump, messages, dialogs, files, dir.path(), nullptr, [] {}}};
+    frmMain w{
+        AppPlatform{peer, peer, clock, pump, messages, dialogs, files, dir.path(), nullptr, [] {}}};
 };
 
 // A damaged program lists its sound lines, 32 cells to a row, then where it fails; the export
@@ -73,10 +74,10 @@ TEST_F(ListingWindow, FollowsTheRunsThatStoreOrSendAProgram) {
     rig::WriteFile(dir.path() / "B.O", MakeProgram(Machine::Zx80, "10 STOP").image);
     using R = TransferRecord;
     w.link.runEnded(
-        {0, "ZX80", R::Kind::Load, (dir.path() / "A.BAS").string(), 0, R::Outcome::Sent});
+        {0, "ZX80", R::Kind::Load, (dir.path() / "A.BAS").string(), 0, R::Outcome::Sent, "", 0});
     EXPECT_EQ(w.listingWindow->listing().lines, std::vector<std::string>{line});
     w.link.runEnded(
-        {0, "ZX80", R::Kind::Save, (dir.path() / "B.O").string(), 0, R::Outcome::Failed});
+        {0, "ZX80", R::Kind::Save, (dir.path() / "B.O").string(), 0, R::Outcome::Failed, "", 0});
     EXPECT_EQ(w.listingWindow->listing().lines, std::vector<std::string>{line});
     EXPECT_FALSE(w.listingWindow->isVisible());
 }
