@@ -63,6 +63,8 @@ public:
     }
     std::error_code write(const std::uint8_t* data, std::size_t size) override {
         assert(file_ != nullptr);
+        // Nothing to write may come without a buffer at all, which fwrite may not be given.
+        if (size == 0) return {};
         return std::fwrite(data, 1, size, file_) == size ? std::error_code{} : lastError();
     }
     std::error_code close() override {
