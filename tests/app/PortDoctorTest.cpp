@@ -53,6 +53,13 @@ TEST(PortDoctor, AdviceForEachReasonAnOpenIsRefused) {
          {{4242, "minicom"}},
          "/dev/ttyS2 is held by minicom (process 4242). Close that program, then choose the port "
          "again."},
+        // Another program than ModemManager holds a USB adapter: no word of ModemManager.
+        {"EBUSY, USB adapter, holder named",
+         OpenFailure::InUse,
+         "/dev/ttyUSB0",
+         {{4242, "minicom"}},
+         "/dev/ttyUSB0 is held by minicom (process 4242). Close that program, then choose the port "
+         "again."},
         {"EBUSY, two holders",
          OpenFailure::InUse,
          "/dev/ttyS2",

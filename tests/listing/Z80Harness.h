@@ -59,6 +59,7 @@ private:
     std::vector<std::string> stray_;
     std::vector<Keys> keys_;
     std::size_t keyReads_ = 0;
+    std::size_t stubCalls_ = 0;  // picks the value the next stub scrambles with
     std::vector<std::vector<std::uint8_t>> screen_;
     int row_ = 0;
     int column_ = 0;

@@ -102,7 +102,7 @@ bool SimPeer::write(const Bytes& bytes) {
             pullOut();
             return false;
         }
-        writes_.push_back({clock_.nowNs(), b});
+        writes_.push_back({clock_.nowNs(), b, drains_});
         outputFreeAtNs_ = std::max(outputFreeAtNs_, clock_.nowNs()) + kByteNs;
     }
     return true;
@@ -119,6 +119,7 @@ void SimPeer::pullOut() {
 
 bool SimPeer::drain() {
     if (!open_ || unplugged_) return false;
+    ++drains_;
     if (outputFreeAtNs_ > clock_.nowNs()) clock_.advanceNs(outputFreeAtNs_ - clock_.nowNs());
     return true;
 }

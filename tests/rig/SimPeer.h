@@ -46,6 +46,7 @@ public:
     struct Write {
         std::int64_t atNs;
         std::uint8_t byte;
+        int drainsBefore;  // how many drains the PC had asked for before this write
     };
     const std::vector<Write>& writes() const { return writes_; }
     Bytes written() const;
@@ -130,6 +131,7 @@ private:
     std::vector<Write> writes_;
     bool dtr_ = false;
     int dtrRaises_ = 0;
+    int drains_ = 0;
     int opens_ = 0;
     int threshold_ = 1;
     int number_ = 1;

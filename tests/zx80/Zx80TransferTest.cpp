@@ -323,6 +323,8 @@ TEST(Zx80Load, EachByteAfterThePreviousHasLeft) {
     ASSERT_EQ(writes.size(), image.size());
     for (std::size_t i = 1; i < writes.size(); ++i)
         ASSERT_EQ(writes[i].atNs - writes[i - 1].atNs, SimPeer::kByteNs) << i;
+    // Each byte is drained after it is written, so none is written before the one ahead has left.
+    for (std::size_t i = 0; i < writes.size(); ++i) ASSERT_EQ(writes[i].drainsBefore, int(i)) << i;
     s.ExpectIdle();
 }
 

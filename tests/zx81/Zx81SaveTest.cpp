@@ -134,6 +134,7 @@ TEST(Zx81SaveNames, EachNameGivesExactlyItsFile) {
         // With none left, the file is not the hidden ".P81" but has the name a PC path without
         // a file part gets.
         {0, {200}, "ZX81.P81", ""},
+        {0, {38, 0x80}, "A .P81", ""},  // the last character a space: its end byte is 0x80
         {0, TextToZX81(longest), longest + ".P81", ""},
         {1, TextToZX81("./GAMES/X"), "GAMES/X.P81", "./GAMES/"},
         {1, TextToZX81("./GAMES/"), "GAMES/ZX81.P81", "./GAMES/"},
