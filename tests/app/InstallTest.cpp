@@ -50,19 +50,11 @@ TEST_F(InstallTest, PutsTheProgramItsRoutineAndItsMenuEntryInTheUsualPlaces) {
               fs::perms::owner_exec);
     EXPECT_EQ(FileBytes(installed("share/Brindle/Brindle.bin")),
               FileBytes(fs::path(BRINDLE_ROUTINE_PATH)));
-    const std::string entry =
-        "[Desktop Entry]\n"
-        "Type=Application\n"
-        "Name=Brindle\n"
-        "GenericName=Tape deck, disk and printer\n"
-        "Comment=Stores the SAVEs, answers the LOADs and keeps the printouts of a Spectrum 128 "
-        "running a ZX81 or ZX80 emulator, over RS232\n"
-        "Exec=Brindle\n"
-        "Icon=brindle\n"
-        "Terminal=false\n"
-        "Categories=Utility;\n";
-    EXPECT_EQ(FileBytes(installed("share/applications/brindle.desktop")),
-              Bytes(entry.begin(), entry.end()));
+    // The menu entry starts the installed program under its icon's name.
+    const Bytes entry = FileBytes(installed("share/applications/brindle.desktop"));
+    const std::string text(entry.begin(), entry.end());
+    EXPECT_NE(text.find("\nExec=Brindle\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nIcon=brindle\n"), std::string::npos) << text;
     // Every size of the theme is the picture the windows show.
     for (const int size : kProgramIconSizes) {
         const std::string name = std::to_string(size) + "x" + std::to_string(size);
